@@ -1,0 +1,36 @@
+#include "stop_signals.h"
+
+#include <csignal>
+
+#include "watch_loop.h"
+
+namespace {
+
+void onInterrupt(int)
+{
+    shouldRun.store(false);
+}
+
+void onTerminate(int)
+{
+    shouldRun.store(false);
+}
+
+void install(int signalNumber, void (*handler)(int))
+{
+    struct sigaction action {};
+    action.sa_handler = handler;
+    sigemptyset(&action.sa_mask);
+    // SA_RESTART lets a change line's write and flush complete; a sleep is
+    // never restarted, so the pause ends early and the flag is tested.
+    action.sa_flags = SA_RESTART;
+    sigaction(signalNumber, &action, nullptr);
+}
+
+}  // namespace
+
+void installStopHandlers()
+{
+    install(SIGINT, onInterrupt);
+    install(SIGTERM, onTerminate);
+}

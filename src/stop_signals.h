@@ -1,0 +1,7 @@
+// The orderly stop: SIGINT and SIGTERM only clear shouldRun, and the watch
+// loop ends by itself after the pass under way.
+#pragma once
+
+// Installs one handler for SIGINT, then one for SIGTERM. They stay installed,
+// resume interrupted writes and leave every other signal as it was.
+void installStopHandlers();

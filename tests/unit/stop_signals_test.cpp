@@ -1,0 +1,83 @@
+#include "stop_signals.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+
+#include "captured_output.h"
+#include "fake_key_state.h"
+#include "watch_loop.h"
+
+namespace {
+
+struct sigaction dispositionOf(int signalNumber)
+{
+    struct sigaction action {};
+    sigaction(signalNumber, nullptr, &action);
+    return action;
+}
+
+class StopSignals : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        fake::reset();
+        shouldRun.store(true);
+        installStopHandlers();
+    }
+    void TearDown() override { fake::reset(); }
+
+    WatchedKeyTable keys = makeWatchedKeys();
+    CapturedOutput output;
+};
+
+TEST_F(StopSignals, SignalMidPassLetsThatPassFinishThenEndsTheLoop)
+{
+    for (const WatchedKey& key : keys)
+        fake::setDown(key.code, true);
+    fake::onQuery = [](VirtualKeyCode code) {
+        if (code == kVK_Option)
+            std::raise(SIGINT);
+    };
+    EXPECT_TRUE(watchLoop(keys, output.stream()));
+    EXPECT_EQ(fake::passes(), 1);
+    EXPECT_EQ(output.take(),
+              "D shift\nD ctrl\nD alt\nD cmd_left\nD shift\nD ctrl\nD alt\nD cmd_right\n");
+}
+
+TEST_F(StopSignals, EitherSignalClearsTheFlagAndRepeatsChangeNothing)
+{
+    for (int first : {SIGINT, SIGTERM}) {
+        shouldRun.store(true);
+        std::raise(first);
+        EXPECT_FALSE(shouldRun.load());
+        std::raise(SIGTERM);
+        std::raise(SIGINT);
+        EXPECT_FALSE(shouldRun.load());
+    }
+}
+
+TEST_F(StopSignals, HandlersStayInstalledAndResumeInterruptedCalls)
+{
+    std::raise(SIGINT);
+    std::raise(SIGTERM);
+    for (int signalNumber : {SIGINT, SIGTERM}) {
+        const struct sigaction action = dispositionOf(signalNumber);
+        EXPECT_NE(action.sa_handler, SIG_DFL);
+        EXPECT_NE(action.sa_handler, SIG_IGN);
+        EXPECT_TRUE(action.sa_flags & SA_RESTART);
+        EXPECT_FALSE(action.sa_flags & SA_RESETHAND);
+    }
+}
+
+TEST(StopSignalsScope, OtherSignalsKeepTheDispositionTheProcessStartedWith)
+{
+    std::signal(SIGPIPE, SIG_IGN);
+    std::signal(SIGHUP, SIG_DFL);
+    installStopHandlers();
+    EXPECT_EQ(dispositionOf(SIGPIPE).sa_handler, SIG_IGN);
+    EXPECT_EQ(dispositionOf(SIGHUP).sa_handler, SIG_DFL);
+    std::signal(SIGPIPE, SIG_DFL);
+}
+
+}  // namespace
