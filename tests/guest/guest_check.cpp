@@ -1,0 +1,78 @@
+#include "guest_check.h"
+
+#include <csignal>
+#include <fstream>
+#include <thread>
+
+namespace guest {
+
+namespace {
+
+std::string shown(const std::string& text)
+{
+    std::string out;
+    for (char c : text)
+        out += c == '\n' ? std::string("\\n") : std::string(1, c);
+    return "\"" + out + "\"";
+}
+
+char processState(pid_t pid)
+{
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+    const auto end = text.rfind(')');
+    return end == std::string::npos || end + 2 >= text.size() ? '?' : text[end + 2];
+}
+
+}  // namespace
+
+void waitUntilStarted(WatcherProcess& watcher)
+{
+    if (watcher.waitForBanner())
+        return;
+    std::string why = "no banner; stderr " + shown(watcher.errorText());
+    if (const auto status = watcher.waitForExit(Milliseconds(0)))
+        why += ", " + describeStatus(*status);
+    throw Failure(why);
+}
+
+Line expectLine(WatcherProcess& watcher, const std::string& expected, Milliseconds timeout)
+{
+    const auto line = watcher.readLine(timeout);
+    check(line.has_value(), "expected " + shown(expected) + ", got no line within " +
+                                std::to_string(timeout.count()) + " ms");
+    check(line->text == expected, "expected " + shown(expected) + ", got " + shown(line->text));
+    return *line;
+}
+
+void expectQuiet(WatcherProcess& watcher, Milliseconds duration)
+{
+    const std::string written = watcher.readFor(duration);
+    check(written.empty(), "expected nothing on stdout, got " + shown(written));
+}
+
+void expectEnd(WatcherProcess& watcher, const std::string& expected, Milliseconds timeout)
+{
+    const auto status = watcher.waitForExit(timeout);
+    check(status.has_value(), "still running " + std::to_string(timeout.count()) +
+                                  " ms later, expected " + expected);
+    check(describeStatus(*status) == expected,
+          "ended with " + describeStatus(*status) + ", expected " + expected);
+}
+
+void suspend(WatcherProcess& watcher)
+{
+    watcher.signal(SIGSTOP);
+    const auto deadline = Clock::now() + Milliseconds(2000);
+    while (processState(watcher.pid()) != 't' && processState(watcher.pid()) != 'T') {
+        check(Clock::now() < deadline, "the watcher did not stop on SIGSTOP");
+        std::this_thread::sleep_for(Milliseconds(1));
+    }
+}
+
+void resume(WatcherProcess& watcher)
+{
+    watcher.signal(SIGCONT);
+}
+
+}  // namespace guest

@@ -1,0 +1,72 @@
+// The watcher run as a child process inside the test guest, its standard
+// output and error on pipes. Every wait has a deadline.
+#pragma once
+
+#include <sys/types.h>
+
+#include <chrono>
+#include <optional>
+#include <string>
+
+namespace guest {
+
+using Clock = std::chrono::steady_clock;
+using Milliseconds = std::chrono::milliseconds;
+
+struct WatcherOptions {
+    const char* program = "/bin/orvel-keywatcher";
+    bool asUnprivilegedUser = false;  // uid and gid 65534, no groups
+    bool ignoreSigpipe = false;       // start it with SIGPIPE ignored
+    const char* stdoutPath = nullptr;  // a file instead of the pipe
+};
+
+struct Line {
+    std::string text;        // without its line feed
+    Clock::time_point read;  // when it was read from the pipe
+};
+
+class WatcherProcess {
+public:
+    explicit WatcherProcess(const WatcherOptions& options = {});
+    ~WatcherProcess();  // kills the watcher if it still runs
+    WatcherProcess(const WatcherProcess&) = delete;
+    WatcherProcess& operator=(const WatcherProcess&) = delete;
+
+    pid_t pid() const { return pid_; }
+
+    // Waits for the start-up banner on stderr; false if it did not come.
+    bool waitForBanner(Milliseconds timeout = Milliseconds(3000));
+
+    // The next line on stdout, or nothing if none came in time.
+    std::optional<Line> readLine(Milliseconds timeout = Milliseconds(1000));
+
+    // Everything written on stdout within this time.
+    std::string readFor(Milliseconds duration);
+
+    // All of stderr so far, read without blocking.
+    const std::string& errorText();
+
+    void signal(int signalNumber);
+    void closeOutput();  // the reader of stdout goes away
+
+    // The raw wait status once the watcher has ended, or nothing in time.
+    std::optional<int> waitForExit(Milliseconds timeout = Milliseconds(2000));
+    bool running();
+
+private:
+    // Reads what arrives before the deadline into the buffer; false on
+    // timeout or at the end of the stream.
+    bool readMore(int fd, std::string& buffer, Clock::time_point deadline);
+
+    pid_t pid_ = -1;
+    int outFd_ = -1;
+    int errFd_ = -1;
+    std::string out_;
+    std::string err_;
+    std::optional<int> status_;
+};
+
+// Describes a wait status: "exit 0", "killed by signal 13".
+std::string describeStatus(int status);
+
+}  // namespace guest

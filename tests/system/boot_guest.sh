@@ -1,0 +1,14 @@
+#!/bin/sh
+# Boots the test guest under QEMU with software emulation (no KVM) and copies
+# its console to stdout. The guest powers itself off; a watchdog kills QEMU
+# if it has not by then.
+# Usage: boot_guest.sh CACHE INITRAMFS SECONDS
+set -eu
+cache=$1 initramfs=$2 seconds=$3
+# i8042.nokbd: no emulated PS/2 keyboard, so the guest's keyboards are the
+# tests' own virtual ones.
+exec timeout --kill-after=5 "$seconds" qemu-system-x86_64 \
+    -accel tcg -m 512 -smp 1 -nodefaults -no-reboot -display none \
+    -serial stdio -monitor none \
+    -kernel "$cache/vmlinuz" -initrd "$initramfs" \
+    -append "console=ttyS0 quiet panic=-1 i8042.nokbd i8042.noaux"

@@ -1,0 +1,44 @@
+#!/bin/sh
+# Builds a gzipped initramfs for the test guest: busybox as init, the evdev
+# and uinput modules, and the given programs in /bin with the shared
+# libraries they need. The guest runs COMMAND once, prints its exit status on
+# the console as "guest-exit: N" and powers off.
+# Usage: make_initramfs.sh OUTPUT CACHE 'COMMAND' PROGRAM...
+set -eu
+output=$1 cache=$2 command=$3
+shift 3
+root=$(mktemp -d)
+chmod 755 "$root"  # the guest runs programs as an unprivileged user too
+trap 'rm -rf "$root"' EXIT
+
+mkdir -p "$root/bin" "$root/lib/modules" "$root/proc" "$root/sys" "$root/dev" "$root/tmp"
+cp "$(command -v busybox)" "$root/bin/busybox"
+cp "$cache/evdev.ko" "$cache/uinput.ko" "$root/lib/modules/"
+
+for program in "$@"; do
+    cp "$program" "$root/bin/"
+    # Shared libraries, and the loader at the path the program asks for.
+    ldd "$program" 2>/dev/null | awk '/=> \// { print $3 } /^\t\// { print $1 }' |
+    while read -r library; do
+        mkdir -p "$root$(dirname "$library")"
+        cp -L "$library" "$root$library"
+    done
+done
+
+cat >"$root/init" <<INIT
+#!/bin/busybox sh
+/bin/busybox --install -s /bin
+mount -t proc proc /proc
+mount -t sysfs sysfs /sys
+mount -t devtmpfs devtmpfs /dev
+mount -t tmpfs tmpfs /tmp
+insmod /lib/modules/evdev.ko
+insmod /lib/modules/uinput.ko
+echo "guest: ready"
+cd /tmp
+$command
+echo "guest-exit: \$?"
+poweroff -f
+INIT
+chmod +x "$root/init"
+(cd "$root" && find . | cpio -o -H newc --quiet) | gzip -1 >"$output"
