@@ -7,7 +7,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 
 namespace evdev {
@@ -19,11 +18,15 @@ namespace {
 int openNode(const char* directory, const char* name)
 {
     char path[64];
-    const int length = std::snprintf(path, sizeof path, "%s/%s", directory, name);
-    if (length < 0 || static_cast<std::size_t>(length) >= sizeof path) {
+    const std::size_t directoryLength = std::strlen(directory);
+    const std::size_t nameLength = std::strlen(name);
+    if (directoryLength + 1 + nameLength >= sizeof path) {
         errno = ENAMETOOLONG;
         return -1;
     }
+    std::memcpy(path, directory, directoryLength);
+    path[directoryLength] = '/';
+    std::memcpy(path + directoryLength + 1, name, nameLength + 1);
     return open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
 }
 

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <grp.h>
 #include <poll.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -149,9 +150,12 @@ std::optional<int> WatcherProcess::waitForExit(Milliseconds timeout)
     const auto deadline = Clock::now() + timeout;
     while (!status_) {
         int status = 0;
-        const pid_t done = waitpid(pid_, &status, WNOHANG);
-        if (done == pid_)
+        rusage usage{};
+        const pid_t done = wait4(pid_, &status, WNOHANG, &usage);
+        if (done == pid_) {
             status_ = status;
+            peakMemoryKib_ = usage.ru_maxrss;
+        }
         else if (Clock::now() >= deadline)
             return std::nullopt;
         else

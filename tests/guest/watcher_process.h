@@ -53,6 +53,9 @@ public:
     std::optional<int> waitForExit(Milliseconds timeout = Milliseconds(2000));
     bool running();
 
+    // Peak resident memory in KiB, once the watcher has ended.
+    long peakMemoryKib() const { return peakMemoryKib_; }
+
 private:
     // Reads what arrives before the deadline into the buffer; false on
     // timeout or at the end of the stream.
@@ -64,6 +67,7 @@ private:
     std::string out_;
     std::string err_;
     std::optional<int> status_;
+    long peakMemoryKib_ = 0;
 };
 
 // Describes a wait status: "exit 0", "killed by signal 13".

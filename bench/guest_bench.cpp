@@ -1,0 +1,259 @@
+// The benchmark, run inside the QEMU guest: the watcher's idle CPU against the
+// floor program with 1, 3 and 16 keyboards, its latency from kernel event to
+// line on the pipe, its peak memory and its system calls per idle pass. Prints
+// Markdown tables.
+// Usage: guest_bench WINDOW-SECONDS PRESSES [SECTION,...]
+//   sections: cpu, latency, memory, syscalls (all by default)
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <csignal>
+#include <cstdio>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <random>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "guest_check.h"
+#include "virtual_keyboard.h"
+#include "watcher_process.h"
+
+using namespace guest;
+
+namespace {
+
+WatcherOptions floorProgram()
+{
+    WatcherOptions options;
+    options.program = "/bin/floor";
+    return options;
+}
+
+// CPU time the scheduler has charged to a process, in nanoseconds.
+long long cpuNanoseconds(pid_t pid)
+{
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/schedstat");
+    long long onCpu = -1;
+    stat >> onCpu;
+    check(onCpu >= 0, "cannot read the schedstat of " + std::to_string(pid));
+    return onCpu;
+}
+
+void idleCpu(int keyboards, int windowSeconds)
+{
+    std::vector<std::unique_ptr<VirtualKeyboard>> attached;
+    for (int i = 0; i < keyboards; ++i)
+        attached.push_back(std::make_unique<VirtualKeyboard>("keyboard " + std::to_string(i)));
+    WatcherProcess watcher;
+    WatcherProcess floor(floorProgram());
+    waitUntilStarted(watcher);
+    std::this_thread::sleep_for(Milliseconds(1000));  // past start-up
+    const long long watcherStart = cpuNanoseconds(watcher.pid());
+    const long long floorStart = cpuNanoseconds(floor.pid());
+    std::this_thread::sleep_for(std::chrono::seconds(windowSeconds));
+    const double watcherMs = static_cast<double>(cpuNanoseconds(watcher.pid()) - watcherStart) / 1e6;
+    const double floorMs = static_cast<double>(cpuNanoseconds(floor.pid()) - floorStart) / 1e6;
+    std::printf("| %d | %d s | %.1f ms (%.3f %%) | %.1f ms (%.3f %%) | %.2f |\n", keyboards,
+                windowSeconds, watcherMs, watcherMs / (windowSeconds * 10.0), floorMs,
+                floorMs / (windowSeconds * 10.0), watcherMs / floorMs);
+}
+
+double percentile(std::vector<double> sorted, double fraction)
+{
+    const auto index = static_cast<std::size_t>(fraction * static_cast<double>(sorted.size() - 1));
+    return sorted[index];
+}
+
+void latency(int presses)
+{
+    VirtualKeyboard keyboard;
+    WatcherProcess watcher;
+    waitUntilStarted(watcher);
+    std::mt19937 random(12);
+    std::uniform_int_distribution<int> pause(0, 25000);
+    std::vector<double> latencies;
+    for (int i = 0; i < presses; ++i) {
+        for (int down : {1, 0}) {
+            std::this_thread::sleep_for(std::chrono::microseconds(pause(random)));
+            const auto sent = Clock::now();
+            keyboard.send({{KEY_LEFTMETA, down}});
+            const Line line = expectLine(watcher, down ? "D cmd_left" : "U cmd_left");
+            latencies.push_back(std::chrono::duration<double, std::milli>(line.read - sent).count());
+        }
+    }
+    std::sort(latencies.begin(), latencies.end());
+    double sum = 0;
+    for (double value : latencies)
+        sum += value;
+    std::printf("| watcher: event to line | %zu | %.2f ms | %.2f ms | %.2f ms | %.2f ms |\n",
+                latencies.size(),
+                sum / static_cast<double>(latencies.size()), percentile(latencies, 0.5),
+                percentile(latencies, 0.99), latencies.back());
+}
+
+// Peak resident memory of one run of each, both started together and stopped
+// after the watcher has written a line.
+std::pair<long, long> peakMemoryOnce(VirtualKeyboard& keyboard)
+{
+    WatcherProcess watcher;
+    WatcherProcess floor(floorProgram());
+    waitUntilStarted(watcher);
+    keyboard.press(KEY_RIGHTSHIFT);  // a line written: the output buffer in use
+    expectLine(watcher, "D shift");
+    keyboard.release(KEY_RIGHTSHIFT);
+    expectLine(watcher, "U shift");
+    watcher.signal(SIGTERM);
+    floor.signal(SIGTERM);
+    check(watcher.waitForExit().has_value() && floor.waitForExit().has_value(),
+          "a program did not end");
+    return {watcher.peakMemoryKib(), floor.peakMemoryKib()};
+}
+
+// Most of either figure is pages of the shared C library, which the kernel
+// maps 64 KiB at a time around each page touched; where those windows fall
+// moves with the library's random load address. So: the median of several runs.
+void peakMemory(int runs)
+{
+    VirtualKeyboard keyboard;
+    std::vector<long> watcher, floor;
+    for (int i = 0; i < runs; ++i) {
+        const auto [watcherKib, floorKib] = peakMemoryOnce(keyboard);
+        watcher.push_back(watcherKib);
+        floor.push_back(floorKib);
+    }
+    std::sort(watcher.begin(), watcher.end());
+    std::sort(floor.begin(), floor.end());
+    const long watcherMedian = watcher[watcher.size() / 2];
+    const long floorMedian = floor[floor.size() / 2];
+    std::printf("| %d | %ld KiB (%ld to %ld) | %ld KiB (%ld to %ld) | %.2f |\n", runs, watcherMedian,
+                watcher.front(), watcher.back(), floorMedian, floor.front(), floor.back(),
+                static_cast<double>(watcherMedian) / static_cast<double>(floorMedian));
+}
+
+// What the guest's own timer gives a 12 ms sleep: the part of any latency that
+// no 12 ms poller can avoid here.
+void sleepPrecision(int samples)
+{
+    std::vector<double> slept;
+    for (int i = 0; i < samples; ++i) {
+        const auto start = Clock::now();
+        usleep(12000);
+        slept.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
+    }
+    std::sort(slept.begin(), slept.end());
+    double sum = 0;
+    for (double value : slept)
+        sum += value;
+    std::printf("| usleep(12000) alone | %zu | %.2f ms | %.2f ms | %.2f ms | %.2f ms |\n",
+                slept.size(), sum / static_cast<double>(slept.size()), percentile(slept, 0.5),
+                percentile(slept, 0.99), slept.back());
+}
+
+// strace -c on a running process for a few seconds: calls per system call.
+std::map<std::string, long> systemCalls(pid_t pid, int seconds)
+{
+    const std::string report = "/tmp/strace-" + std::to_string(pid);
+    const pid_t tracer = fork();
+    if (tracer == 0) {
+        const std::string target = std::to_string(pid);
+        const int quiet = open("/dev/null", O_WRONLY);
+        dup2(quiet, 2);  // its attach and detach notes
+        execl("/bin/strace", "strace", "-c", "-o", report.c_str(), "-p", target.c_str(),
+              static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    std::this_thread::sleep_for(std::chrono::seconds(seconds));
+    kill(tracer, SIGINT);
+    waitpid(tracer, nullptr, 0);
+    std::map<std::string, long> calls;
+    std::ifstream lines(report);
+    for (std::string line; std::getline(lines, line);) {
+        std::istringstream fields(line);
+        std::vector<std::string> words;
+        for (std::string word; fields >> word;)
+            words.push_back(word);
+        if (words.size() >= 5 && words.back() != "total" && std::isdigit(words[3][0]))
+            calls[words.back()] = std::stol(words[3]);
+    }
+    return calls;
+}
+
+void printSystemCalls(const char* who, const std::map<std::string, long>& calls)
+{
+    const auto sleeps = calls.find("clock_nanosleep");
+    check(sleeps != calls.end() && sleeps->second > 0, std::string(who) + " made no sleep");
+    std::string perPass;
+    for (const auto& [name, count] : calls) {
+        char text[64];
+        std::snprintf(text, sizeof text, "%s%s %.3f", perPass.empty() ? "" : ", ", name.c_str(),
+                      static_cast<double>(count) / static_cast<double>(sleeps->second));
+        perPass += text;
+    }
+    std::printf("| %s | %ld | %s |\n", who, sleeps->second, perPass.c_str());
+}
+
+void idleSystemCalls(int keyboards, int seconds)
+{
+    std::vector<std::unique_ptr<VirtualKeyboard>> attached;
+    for (int i = 0; i < keyboards; ++i)
+        attached.push_back(std::make_unique<VirtualKeyboard>("keyboard " + std::to_string(i)));
+    WatcherProcess watcher;
+    WatcherProcess floor(floorProgram());
+    waitUntilStarted(watcher);
+    const std::string label = "watcher, " + std::to_string(keyboards) + " keyboards";
+    printSystemCalls(label.c_str(), systemCalls(watcher.pid(), seconds));
+    printSystemCalls("floor", systemCalls(floor.pid(), seconds));
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    const int window = argc > 1 ? std::atoi(argv[1]) : 5;
+    const int presses = argc > 2 ? std::atoi(argv[2]) : 250;
+    const std::string sections = argc > 3 ? argv[3] : "cpu,latency,memory,syscalls";
+    const auto wanted = [&](const char* section) {
+        return sections.find(section) != std::string::npos;
+    };
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);
+    try {
+        if (wanted("cpu")) {
+        std::printf("\nIdle CPU over the same window, watcher and floor side by side:\n\n");
+        std::printf("| keyboards | window | watcher | floor | watcher / floor |\n");
+        std::printf("|---|---|---|---|---|\n");
+        for (int keyboards : {1, 3, 16})
+            idleCpu(keyboards, window);
+        }
+        if (wanted("latency")) {
+
+        std::printf("\nLatency, kernel event to line read on the pipe, at random moments:\n\n");
+        std::printf("| measured | samples | mean | p50 | p99 | max |\n|---|---|---|---|---|---|\n");
+        latency(presses);
+        sleepPrecision(2 * presses);
+        }
+        if (wanted("memory")) {
+
+        std::printf("\nPeak memory (ru_maxrss), median of the runs, with their range:\n\n");
+        std::printf("| runs | watcher | floor | watcher / floor |\n|---|---|---|---|\n");
+        peakMemory(9);
+        }
+        if (wanted("syscalls")) {
+
+        std::printf("\nSystem calls while idle, per pass (per clock_nanosleep), strace -c:\n\n");
+        std::printf("| program | passes | calls per pass |\n|---|---|---|\n");
+        idleSystemCalls(3, 4);
+        }
+        std::printf("\nbench: done\n");
+        return 0;
+    } catch (const std::exception& error) {
+        std::printf("bench: failed: %s\n", error.what());
+        return 1;
+    }
+}
