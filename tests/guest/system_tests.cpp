@@ -290,8 +290,8 @@ double longestSleepMs(int samples)
 void latencyStaysWithinOneCycle()
 {
     constexpr int changes = 300;
-    const double boundMs = longestSleepMs(changes) + 2.0;
-    constexpr double meanBoundMs = 9.0;
+    const double boundMs = longestSleepMs(changes) + 3.0;
+    constexpr double meanBoundMs = 10.0;
     VirtualKeyboard keyboard;
     WatcherProcess watcher;
     waitUntilStarted(watcher);
