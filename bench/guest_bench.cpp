@@ -15,13 +15,13 @@
 #include <fstream>
 #include <map>
 #include <memory>
-#include <random>
 #include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "guest_check.h"
+#include "timing.h"
 #include "virtual_keyboard.h"
 #include "watcher_process.h"
 
@@ -46,11 +46,17 @@ long long cpuNanoseconds(pid_t pid)
     return onCpu;
 }
 
-void idleCpu(int keyboards, int windowSeconds)
+std::vector<std::unique_ptr<VirtualKeyboard>> attachKeyboards(int count)
 {
     std::vector<std::unique_ptr<VirtualKeyboard>> attached;
-    for (int i = 0; i < keyboards; ++i)
+    for (int i = 0; i < count; ++i)
         attached.push_back(std::make_unique<VirtualKeyboard>("keyboard " + std::to_string(i)));
+    return attached;
+}
+
+void idleCpu(int keyboards, int windowSeconds)
+{
+    const auto attached = attachKeyboards(keyboards);
     WatcherProcess watcher;
     WatcherProcess floor(floorProgram());
     waitUntilStarted(watcher);
@@ -65,37 +71,22 @@ void idleCpu(int keyboards, int windowSeconds)
                 floorMs / (windowSeconds * 10.0), watcherMs / floorMs);
 }
 
-double percentile(std::vector<double> sorted, double fraction)
+void printSpread(const char* what, const Spread& spread)
 {
-    const auto index = static_cast<std::size_t>(fraction * static_cast<double>(sorted.size() - 1));
-    return sorted[index];
+    std::printf("| %s | %zu | %.2f ms | %.2f ms | %.2f ms | %.2f ms |\n", what, spread.samples,
+                spread.mean, spread.p50, spread.p99, spread.max);
 }
 
-void latency(int presses)
+// Latency at random moments, and beside it what the guest's own timer gives a
+// bare 12 ms sleep: the part of any latency that no 12 ms poller can avoid here.
+void latency(int changes)
 {
     VirtualKeyboard keyboard;
     WatcherProcess watcher;
     waitUntilStarted(watcher);
-    std::mt19937 random(12);
-    std::uniform_int_distribution<int> pause(0, 25000);
-    std::vector<double> latencies;
-    for (int i = 0; i < presses; ++i) {
-        for (int down : {1, 0}) {
-            std::this_thread::sleep_for(std::chrono::microseconds(pause(random)));
-            const auto sent = Clock::now();
-            keyboard.send({{KEY_LEFTMETA, down}});
-            const Line line = expectLine(watcher, down ? "D cmd_left" : "U cmd_left");
-            latencies.push_back(std::chrono::duration<double, std::milli>(line.read - sent).count());
-        }
-    }
-    std::sort(latencies.begin(), latencies.end());
-    double sum = 0;
-    for (double value : latencies)
-        sum += value;
-    std::printf("| watcher: event to line | %zu | %.2f ms | %.2f ms | %.2f ms | %.2f ms |\n",
-                latencies.size(),
-                sum / static_cast<double>(latencies.size()), percentile(latencies, 0.5),
-                percentile(latencies, 0.99), latencies.back());
+    printSpread("watcher: event to line",
+                spreadOf(changeLatencies(watcher, keyboard, KEY_LEFTMETA, "cmd_left", changes, 25000)));
+    printSpread("usleep(12000) alone", spreadOf(bareSleeps(changes)));
 }
 
 // Peak resident memory of one run of each, both started together and stopped
@@ -116,9 +107,9 @@ std::pair<long, long> peakMemoryOnce(VirtualKeyboard& keyboard)
     return {watcher.peakMemoryKib(), floor.peakMemoryKib()};
 }
 
-// Most of either figure is pages of the shared C library, which the kernel
-// maps 64 KiB at a time around each page touched; where those windows fall
-// moves with the library's random load address. So: the median of several runs.
+// The kernel maps a program's file pages 64 KiB at a time around each page
+// touched, and where those windows fall moves with the random load address:
+// so the median of several runs.
 void peakMemory(int runs)
 {
     VirtualKeyboard keyboard;
@@ -135,25 +126,6 @@ void peakMemory(int runs)
     std::printf("| %d | %ld KiB (%ld to %ld) | %ld KiB (%ld to %ld) | %.2f |\n", runs, watcherMedian,
                 watcher.front(), watcher.back(), floorMedian, floor.front(), floor.back(),
                 static_cast<double>(watcherMedian) / static_cast<double>(floorMedian));
-}
-
-// What the guest's own timer gives a 12 ms sleep: the part of any latency that
-// no 12 ms poller can avoid here.
-void sleepPrecision(int samples)
-{
-    std::vector<double> slept;
-    for (int i = 0; i < samples; ++i) {
-        const auto start = Clock::now();
-        usleep(12000);
-        slept.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
-    }
-    std::sort(slept.begin(), slept.end());
-    double sum = 0;
-    for (double value : slept)
-        sum += value;
-    std::printf("| usleep(12000) alone | %zu | %.2f ms | %.2f ms | %.2f ms | %.2f ms |\n",
-                slept.size(), sum / static_cast<double>(slept.size()), percentile(slept, 0.5),
-                percentile(slept, 0.99), slept.back());
 }
 
 // strace -c on a running process for a few seconds: calls per system call.
@@ -201,9 +173,7 @@ void printSystemCalls(const char* who, const std::map<std::string, long>& calls)
 
 void idleSystemCalls(int keyboards, int seconds)
 {
-    std::vector<std::unique_ptr<VirtualKeyboard>> attached;
-    for (int i = 0; i < keyboards; ++i)
-        attached.push_back(std::make_unique<VirtualKeyboard>("keyboard " + std::to_string(i)));
+    const auto attached = attachKeyboards(keyboards);
     WatcherProcess watcher;
     WatcherProcess floor(floorProgram());
     waitUntilStarted(watcher);
@@ -235,8 +205,7 @@ int main(int argc, char** argv)
 
         std::printf("\nLatency, kernel event to line read on the pipe, at random moments:\n\n");
         std::printf("| measured | samples | mean | p50 | p99 | max |\n|---|---|---|---|---|---|\n");
-        latency(presses);
-        sleepPrecision(2 * presses);
+        latency(2 * presses);
         }
         if (wanted("memory")) {
 

@@ -51,6 +51,12 @@ void expectQuiet(WatcherProcess& watcher, Milliseconds duration)
     check(written.empty(), "expected nothing on stdout, got " + shown(written));
 }
 
+void expectErrorText(WatcherProcess& watcher, const std::string& expected)
+{
+    const std::string& written = watcher.errorText();
+    check(written == expected, "expected " + shown(expected) + " on stderr, got " + shown(written));
+}
+
 void expectEnd(WatcherProcess& watcher, const std::string& expected, Milliseconds timeout)
 {
     const auto status = watcher.waitForExit(timeout);

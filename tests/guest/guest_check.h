@@ -31,6 +31,9 @@ Line expectLine(WatcherProcess& watcher, const std::string& expected,
 // Nothing may be written on stdout for this long.
 void expectQuiet(WatcherProcess& watcher, Milliseconds duration);
 
+// Everything on stderr so far must be `expected`.
+void expectErrorText(WatcherProcess& watcher, const std::string& expected);
+
 // The watcher must end with this status ("exit 0", …) within the timeout.
 void expectEnd(WatcherProcess& watcher, const std::string& expected,
                Milliseconds timeout = Milliseconds(2000));

@@ -9,12 +9,12 @@
 #include <csignal>
 #include <cstdio>
 #include <functional>
-#include <random>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "guest_check.h"
+#include "timing.h"
 #include "virtual_keyboard.h"
 #include "watcher_process.h"
 
@@ -45,7 +45,7 @@ void bannerOnStderrAndSilenceWhileIdle()
     WatcherProcess watcher;
     waitUntilStarted(watcher);
     expectQuiet(watcher, Milliseconds(300));
-    check(watcher.errorText() == banner, "stderr was \"" + watcher.errorText() + "\"");
+    expectErrorText(watcher, banner);
 }
 
 void everyKeyGivesItsOwnName()
@@ -197,7 +197,7 @@ void stopSignalsEndTheWatcherQuietly()
         watcher.signal(signalNumber);
         expectEnd(watcher, "exit 0", Milliseconds(500));
         expectQuiet(watcher, Milliseconds(0));
-        check(watcher.errorText() == banner, "stderr was \"" + watcher.errorText() + "\"");
+        expectErrorText(watcher, banner);
     }
 }
 
@@ -239,9 +239,8 @@ void failedOutputIsReportedAndEndsTheWatcher()
         watcher.closeOutput();
         keyboard.press(KEY_LEFTSHIFT);
         expectEnd(watcher, "exit 1", Milliseconds(1000));
-        check(watcher.errorText() ==
-                  banner + "orvel-keywatcher: cannot write to standard output: Broken pipe\n",
-              "stderr was \"" + watcher.errorText() + "\"");
+        expectErrorText(watcher,
+                        banner + "orvel-keywatcher: cannot write to standard output: Broken pipe\n");
         keyboard.release(KEY_LEFTSHIFT);
     }
     WatcherOptions options;
@@ -250,9 +249,9 @@ void failedOutputIsReportedAndEndsTheWatcher()
     waitUntilStarted(watcher);
     keyboard.press(KEY_LEFTCTRL);
     expectEnd(watcher, "exit 1", Milliseconds(1000));
-    check(watcher.errorText() ==
-              banner + "orvel-keywatcher: cannot write to standard output: No space left on device\n",
-          "stderr was \"" + watcher.errorText() + "\"");
+    expectErrorText(watcher, banner +
+                                 "orvel-keywatcher: cannot write to standard output: No space "
+                                 "left on device\n");
 }
 
 void userWithoutAccessGetsAClearError()
@@ -266,55 +265,27 @@ void userWithoutAccessGetsAClearError()
     const std::string expected =
         "orvel-keywatcher: cannot read any keyboard in /dev/input: Permission denied\n"
         "orvel-keywatcher: run it as root, or add the user to the 'input' group and log in again\n";
-    check(watcher.errorText() == expected, "stderr was \"" + watcher.errorText() + "\"");
+    expectErrorText(watcher, expected);
 }
 
-// The longest that a bare usleep(12000) takes on this machine: under emulation
-// the guest's timer alone can overshoot by milliseconds.
-double longestSleepMs(int samples)
-{
-    double longest = 0;
-    for (int i = 0; i < samples; ++i) {
-        const auto start = Clock::now();
-        usleep(12000);
-        longest = std::max(longest,
-                           std::chrono::duration<double, std::milli>(Clock::now() - start).count());
-    }
-    return longest;
-}
-
-// Kernel event to line on the pipe, for presses at random moments. The bound
+// Kernel event to line on the pipe, for changes at random moments. The bound
 // on the maximum: one pause as this machine's timer gives it (its longest bare
 // 12 ms sleep), plus a pass and a scheduling margin; the mean must be about
 // half a cycle. A slower cycle, a missed sample or a late flush breaks these.
 void latencyStaysWithinOneCycle()
 {
     constexpr int changes = 300;
-    const double boundMs = longestSleepMs(changes) + 3.0;
     constexpr double meanBoundMs = 10.0;
+    const double maxBoundMs = spreadOf(bareSleeps(changes)).max + 3.0;
     VirtualKeyboard keyboard;
     WatcherProcess watcher;
     waitUntilStarted(watcher);
-    std::mt19937 random(20261209);
-    std::uniform_int_distribution<int> pause(0, 13000);
-    std::vector<double> latencies;
-    for (int i = 0; i < changes; ++i) {
-        std::this_thread::sleep_for(std::chrono::microseconds(pause(random)));
-        const bool down = i % 2 == 0;
-        const auto sent = Clock::now();
-        keyboard.send({{KEY_RIGHTSHIFT, down ? 1 : 0}});
-        const Line line = expectLine(watcher, down ? "D shift" : "U shift");
-        latencies.push_back(std::chrono::duration<double, std::milli>(line.read - sent).count());
-    }
-    double sum = 0;
-    for (double latency : latencies)
-        sum += latency;
-    const double mean = sum / static_cast<double>(latencies.size());
-    const double worst = *std::max_element(latencies.begin(), latencies.end());
+    const Spread latency =
+        spreadOf(changeLatencies(watcher, keyboard, KEY_RIGHTSHIFT, "shift", changes, 13000));
     std::printf("latency: %zu changes, mean %.2f ms (bound %.1f), max %.2f ms (bound %.2f)\n",
-                latencies.size(), mean, meanBoundMs, worst, boundMs);
-    check(mean <= meanBoundMs, "mean latency " + std::to_string(mean) + " ms");
-    check(worst <= boundMs, "max latency " + std::to_string(worst) + " ms");
+                latency.samples, latency.mean, meanBoundMs, latency.max, maxBoundMs);
+    check(latency.mean <= meanBoundMs, "mean latency " + std::to_string(latency.mean) + " ms");
+    check(latency.max <= maxBoundMs, "max latency " + std::to_string(latency.max) + " ms");
 }
 
 struct Case {
