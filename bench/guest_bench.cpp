@@ -64,7 +64,8 @@ void idleCpu(int keyboards, int windowSeconds)
     const long long watcherStart = cpuNanoseconds(watcher.pid());
     const long long floorStart = cpuNanoseconds(floor.pid());
     std::this_thread::sleep_for(std::chrono::seconds(windowSeconds));
-    const double watcherMs = static_cast<double>(cpuNanoseconds(watcher.pid()) - watcherStart) / 1e6;
+    const double watcherMs =
+        static_cast<double>(cpuNanoseconds(watcher.pid()) - watcherStart) / 1e6;
     const double floorMs = static_cast<double>(cpuNanoseconds(floor.pid()) - floorStart) / 1e6;
     std::printf("| %d | %d s | %.1f ms (%.3f %%) | %.1f ms (%.3f %%) | %.2f |\n", keyboards,
                 windowSeconds, watcherMs, watcherMs / (windowSeconds * 10.0), floorMs,
@@ -84,8 +85,8 @@ void latency(int changes)
     VirtualKeyboard keyboard;
     WatcherProcess watcher;
     waitUntilStarted(watcher);
-    printSpread("watcher: event to line",
-                spreadOf(changeLatencies(watcher, keyboard, KEY_LEFTMETA, "cmd_left", changes, 25000)));
+    printSpread("watcher: event to line", spreadOf(changeLatencies(watcher, keyboard, KEY_LEFTMETA,
+                                                                   "cmd_left", changes, 25000)));
     printSpread("usleep(12000) alone", spreadOf(bareSleeps(changes)));
 }
 
@@ -123,8 +124,9 @@ void peakMemory(int runs)
     std::sort(floor.begin(), floor.end());
     const long watcherMedian = watcher[watcher.size() / 2];
     const long floorMedian = floor[floor.size() / 2];
-    std::printf("| %d | %ld KiB (%ld to %ld) | %ld KiB (%ld to %ld) | %.2f |\n", runs, watcherMedian,
-                watcher.front(), watcher.back(), floorMedian, floor.front(), floor.back(),
+    std::printf("| %d | %ld KiB (%ld to %ld) | %ld KiB (%ld to %ld) | %.2f |\n", runs,
+                watcherMedian, watcher.front(), watcher.back(), floorMedian, floor.front(),
+                floor.back(),
                 static_cast<double>(watcherMedian) / static_cast<double>(floorMedian));
 }
 
@@ -195,29 +197,28 @@ int main(int argc, char** argv)
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
     try {
         if (wanted("cpu")) {
-        std::printf("\nIdle CPU over the same window, watcher and floor side by side:\n\n");
-        std::printf("| keyboards | window | watcher | floor | watcher / floor |\n");
-        std::printf("|---|---|---|---|---|\n");
-        for (int keyboards : {1, 3, 16})
-            idleCpu(keyboards, window);
+            std::printf("\nIdle CPU over the same window, watcher and floor side by side:\n\n");
+            std::printf("| keyboards | window | watcher | floor | watcher / floor |\n");
+            std::printf("|---|---|---|---|---|\n");
+            for (int keyboards : {1, 3, 16})
+                idleCpu(keyboards, window);
         }
         if (wanted("latency")) {
-
-        std::printf("\nLatency, kernel event to line read on the pipe, at random moments:\n\n");
-        std::printf("| measured | samples | mean | p50 | p99 | max |\n|---|---|---|---|---|---|\n");
-        latency(2 * presses);
+            std::printf("\nLatency, kernel event to line read on the pipe, at random moments:\n\n");
+            std::printf(
+                "| measured | samples | mean | p50 | p99 | max |\n|---|---|---|---|---|---|\n");
+            latency(2 * presses);
         }
         if (wanted("memory")) {
-
-        std::printf("\nPeak memory (ru_maxrss), median of the runs, with their range:\n\n");
-        std::printf("| runs | watcher | floor | watcher / floor |\n|---|---|---|---|\n");
-        peakMemory(9);
+            std::printf("\nPeak memory (ru_maxrss), median of the runs, with their range:\n\n");
+            std::printf("| runs | watcher | floor | watcher / floor |\n|---|---|---|---|\n");
+            peakMemory(9);
         }
         if (wanted("syscalls")) {
-
-        std::printf("\nSystem calls while idle, per pass (per clock_nanosleep), strace -c:\n\n");
-        std::printf("| program | passes | calls per pass |\n|---|---|---|\n");
-        idleSystemCalls(3, 4);
+            std::printf(
+                "\nSystem calls while idle, per pass (per clock_nanosleep), strace -c:\n\n");
+            std::printf("| program | passes | calls per pass |\n|---|---|---|\n");
+            idleSystemCalls(3, 4);
         }
         std::printf("\nbench: done\n");
         return 0;

@@ -20,8 +20,9 @@ inline constexpr VirtualKeyCode kVK_RightOption = 0x3D;
 inline constexpr VirtualKeyCode kVK_RightControl = 0x3E;
 
 struct WatchedKey {
-    constexpr WatchedKey(VirtualKeyCode keyCode, const char* keyName)
-        : code(keyCode), name(keyName) {}
+    constexpr WatchedKey(VirtualKeyCode keyCode, const char* keyName) : code(keyCode), name(keyName)
+    {
+    }
 
     const VirtualKeyCode code;
     const char* const name;  // ASCII, written in change lines

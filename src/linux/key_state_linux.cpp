@@ -15,7 +15,8 @@
 namespace {
 
 constexpr const char* inputDirectory = "/dev/input";
-constexpr const char* permissionHint = "run it as root, or add the user to the 'input' group and log in again";
+constexpr const char* permissionHint =
+    "run it as root, or add the user to the 'input' group and log in again";
 
 // About every 0.4 s: soon enough for a keyboard just plugged in, rare enough
 // to cost nothing while idle.
@@ -41,8 +42,7 @@ int scanInputDirectory(bool& denied)
     while (const dirent* entry = readdir(directory)) {
         if (!isEventNode(entry->d_name))
             continue;
-        if (keyboards.add(inputDirectory, entry->d_name) ==
-                evdev::KeyboardSet::AddResult::failed &&
+        if (keyboards.add(inputDirectory, entry->d_name) == evdev::KeyboardSet::AddResult::failed &&
             (errno == EACCES || errno == EPERM))
             denied = true;
     }

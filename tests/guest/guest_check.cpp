@@ -60,8 +60,8 @@ void expectErrorText(WatcherProcess& watcher, const std::string& expected)
 void expectEnd(WatcherProcess& watcher, const std::string& expected, Milliseconds timeout)
 {
     const auto status = watcher.waitForExit(timeout);
-    check(status.has_value(), "still running " + std::to_string(timeout.count()) +
-                                  " ms later, expected " + expected);
+    check(status.has_value(),
+          "still running " + std::to_string(timeout.count()) + " ms later, expected " + expected);
     check(describeStatus(*status) == expected,
           "ended with " + describeStatus(*status) + ", expected " + expected);
 }

@@ -34,9 +34,9 @@ struct Modifier {
 
 // The Linux keys behind the watched macOS keys, in the watcher's table order.
 const Modifier modifiers[] = {
-    {KEY_LEFTSHIFT, "shift"},  {KEY_LEFTCTRL, "ctrl"},  {KEY_LEFTALT, "alt"},
-    {KEY_LEFTMETA, "cmd_left"}, {KEY_RIGHTSHIFT, "shift"}, {KEY_RIGHTCTRL, "ctrl"},
-    {KEY_RIGHTALT, "alt"},     {KEY_RIGHTMETA, "cmd_right"},
+    {KEY_LEFTSHIFT, "shift"},   {KEY_LEFTCTRL, "ctrl"},       {KEY_LEFTALT, "alt"},
+    {KEY_LEFTMETA, "cmd_left"}, {KEY_RIGHTSHIFT, "shift"},    {KEY_RIGHTCTRL, "ctrl"},
+    {KEY_RIGHTALT, "alt"},      {KEY_RIGHTMETA, "cmd_right"},
 };
 
 void bannerOnStderrAndSilenceWhileIdle()
@@ -239,8 +239,8 @@ void failedOutputIsReportedAndEndsTheWatcher()
         watcher.closeOutput();
         keyboard.press(KEY_LEFTSHIFT);
         expectEnd(watcher, "exit 1", Milliseconds(1000));
-        expectErrorText(watcher,
-                        banner + "orvel-keywatcher: cannot write to standard output: Broken pipe\n");
+        expectErrorText(
+            watcher, banner + "orvel-keywatcher: cannot write to standard output: Broken pipe\n");
         keyboard.release(KEY_LEFTSHIFT);
     }
     WatcherOptions options;
@@ -249,9 +249,8 @@ void failedOutputIsReportedAndEndsTheWatcher()
     waitUntilStarted(watcher);
     keyboard.press(KEY_LEFTCTRL);
     expectEnd(watcher, "exit 1", Milliseconds(1000));
-    expectErrorText(watcher, banner +
-                                 "orvel-keywatcher: cannot write to standard output: No space "
-                                 "left on device\n");
+    expectErrorText(watcher, banner + "orvel-keywatcher: cannot write to standard output: No space "
+                                      "left on device\n");
 }
 
 void userWithoutAccessGetsAClearError()

@@ -117,8 +117,7 @@ std::optional<Line> WatcherProcess::readLine(Milliseconds timeout)
 std::string WatcherProcess::readFor(Milliseconds duration)
 {
     const auto deadline = Clock::now() + duration;
-    while (readMore(outFd_, out_, deadline)) {
-    }
+    while (readMore(outFd_, out_, deadline)) {}
     // At the end of the stream, wait out the time all the same.
     if (Clock::now() < deadline)
         std::this_thread::sleep_until(deadline);
@@ -129,8 +128,7 @@ std::string WatcherProcess::readFor(Milliseconds duration)
 
 const std::string& WatcherProcess::errorText()
 {
-    while (readMore(errFd_, err_, Clock::now())) {
-    }
+    while (readMore(errFd_, err_, Clock::now())) {}
     return err_;
 }
 
@@ -155,8 +153,7 @@ std::optional<int> WatcherProcess::waitForExit(Milliseconds timeout)
         if (done == pid_) {
             status_ = status;
             peakMemoryKib_ = usage.ru_maxrss;
-        }
-        else if (Clock::now() >= deadline)
+        } else if (Clock::now() >= deadline)
             return std::nullopt;
         else
             std::this_thread::sleep_for(Milliseconds(2));

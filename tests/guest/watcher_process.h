@@ -16,12 +16,12 @@ using Milliseconds = std::chrono::milliseconds;
 struct WatcherOptions {
     const char* program = "/bin/orvel-keywatcher";
     bool asUnprivilegedUser = false;  // uid and gid 65534, no groups
-    bool ignoreSigpipe = false;       // start it with SIGPIPE ignored
+    bool ignoreSigpipe = false;  // start it with SIGPIPE ignored
     const char* stdoutPath = nullptr;  // a file instead of the pipe
 };
 
 struct Line {
-    std::string text;        // without its line feed
+    std::string text;  // without its line feed
     Clock::time_point read;  // when it was read from the pipe
 };
 

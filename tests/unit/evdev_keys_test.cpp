@@ -56,8 +56,7 @@ TEST(EvdevKeys, KeyboardsAreDevicesWithAnyModifier)
     EXPECT_FALSE(evdev::hasModifierKey(Bitmap{KEY_A, KEY_CAPSLOCK, KEY_KP0}.bytes,
                                        sizeof(evdev::KeyBitmap)));
     EXPECT_TRUE(evdev::hasModifierKey(Bitmap{KEY_RIGHTALT}.bytes, sizeof(evdev::KeyBitmap)));
-    EXPECT_TRUE(evdev::hasModifierKey(Bitmap{KEY_A, KEY_LEFTMETA}.bytes,
-                                      sizeof(evdev::KeyBitmap)));
+    EXPECT_TRUE(evdev::hasModifierKey(Bitmap{KEY_A, KEY_LEFTMETA}.bytes, sizeof(evdev::KeyBitmap)));
 }
 
 }  // namespace
