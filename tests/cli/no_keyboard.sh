@@ -13,7 +13,7 @@ if [ "$(id -u)" = 0 ] && unshare --mount true 2>/dev/null; then
 elif unshare --mount --map-root-user true 2>/dev/null; then
     enter="unshare --mount --map-root-user"
 else
-    echo "skipped: this machine allows no private mount namespace"
+    echo "skipped: no private mount namespace here: $(unshare --mount true 2>&1)"
     exit 77
 fi
 
