@@ -39,11 +39,12 @@ bool isKeyboard(int fd)
 }
 
 // Masks every event type for this client, so the kernel queues nothing for a
-// reader that never reads. Kernels before 4.4 lack the call; that only costs
-// them a full queue.
+// reader that never reads. The kernel takes the mask in whole longs. Kernels
+// before 4.4 lack the call; that only costs them a full queue.
 void maskAllEvents(int fd)
 {
-    const std::uint8_t noTypes[(EV_CNT + 7) / 8] = {};
+    constexpr std::size_t bitsPerLong = 8 * sizeof(unsigned long);
+    const unsigned long noTypes[(EV_CNT + bitsPerLong - 1) / bitsPerLong] = {};
     input_mask mask{};
     mask.type = 0;  // the mask of event types itself
     mask.codes_size = sizeof noTypes;

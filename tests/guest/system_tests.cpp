@@ -2,12 +2,16 @@
 // with virtual keyboards made through uinput. Prints "ok NAME" or
 // "FAIL NAME: why" per case, then "N passed, M failed".
 // Usage: system_tests [CASE...]
+#include <fcntl.h>
+#include <poll.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <csignal>
 #include <cstdio>
+#include <fstream>
 #include <functional>
 #include <string>
 #include <thread>
@@ -188,6 +192,63 @@ void keyboardReadableOnlyLaterIsWatchedThen()
     expectLine(watcher, "U ctrl");
 }
 
+// The watcher's own descriptors for the keyboards, duplicated into this
+// process (pidfd_getfd shares the open file, and so the kernel's queue for it),
+// with the open flags that /proc shows for them.
+struct WatcherDescriptor {
+    int fd;
+    long flags;
+};
+
+std::vector<WatcherDescriptor> keyboardDescriptorsOf(pid_t pid)
+{
+    const int pidfd = static_cast<int>(syscall(SYS_pidfd_open, pid, 0));
+    check(pidfd >= 0, "pidfd_open failed");
+    std::vector<WatcherDescriptor> found;
+    const std::string folder = "/proc/" + std::to_string(pid) + "/fd";
+    for (int fd = 0; fd < 256; ++fd) {
+        char target[64] = {};
+        const std::string link = folder + "/" + std::to_string(fd);
+        if (readlink(link.c_str(), target, sizeof target - 1) < 0 ||
+            std::string(target).rfind("/dev/input/event", 0) != 0)
+            continue;
+        std::ifstream info("/proc/" + std::to_string(pid) + "/fdinfo/" + std::to_string(fd));
+        std::string field, flags;
+        while (info >> field && field != "flags:")
+            info.ignore(256, '\n');
+        info >> flags;
+        const int copy = static_cast<int>(syscall(SYS_pidfd_getfd, pidfd, fd, 0));
+        check(copy >= 0, "pidfd_getfd failed");
+        found.push_back({copy, std::stol(flags, nullptr, 8)});
+    }
+    close(pidfd);
+    return found;
+}
+
+void keyboardsAreHeldReadOnlyAndQueueNothing()
+{
+    VirtualKeyboard first("first"), second("second");
+    WatcherProcess watcher;
+    waitUntilStarted(watcher);
+    for (VirtualKeyboard* keyboard : {&first, &second}) {
+        keyboard->press(KEY_LEFTCTRL);
+        expectLine(watcher, "D ctrl");
+        keyboard->release(KEY_LEFTCTRL);
+        expectLine(watcher, "U ctrl");
+    }
+    const auto descriptors = keyboardDescriptorsOf(watcher.pid());
+    check(descriptors.size() == 2,
+          "the watcher holds " + std::to_string(descriptors.size()) + " keyboards, not 2");
+    for (const WatcherDescriptor& held : descriptors) {
+        check((held.flags & O_ACCMODE) == O_RDONLY && (held.flags & O_NONBLOCK) &&
+                  (held.flags & O_CLOEXEC),
+              "a keyboard is open with flags 0" + std::to_string(held.flags));
+        pollfd ready{held.fd, POLLIN, 0};
+        check(poll(&ready, 1, 0) == 0, "the kernel queued events for the watcher");
+        close(held.fd);
+    }
+}
+
 void stopSignalsEndTheWatcherQuietly()
 {
     VirtualKeyboard keyboard;
@@ -303,6 +364,7 @@ const Case cases[] = {
     {"two-keyboards-one-key", keyHeldOnTwoKeyboardsStaysDownUntilBothLetGo},
     {"hot-plug", keyboardsComeAndGoWhileWatching},
     {"hot-plug-permissions", keyboardReadableOnlyLaterIsWatchedThen},
+    {"held-read-only-queue-nothing", keyboardsAreHeldReadOnlyAndQueueNothing},
     {"stop-signals", stopSignalsEndTheWatcherQuietly},
     {"stop-with-keys-held", heldKeysGiveNoReleaseAtStopAndASecondSignalChangesNothing},
     {"reader-gone", readerGoneEndsTheWatcherByBrokenPipeAtTheNextChange},
