@@ -70,7 +70,7 @@ void suspend(WatcherProcess& watcher)
 {
     watcher.signal(SIGSTOP);
     const auto deadline = Clock::now() + Milliseconds(2000);
-    while (processState(watcher.pid()) != 't' && processState(watcher.pid()) != 'T') {
+    while (processState(watcher.pid()) != 'T') {
         check(Clock::now() < deadline, "the watcher did not stop on SIGSTOP");
         std::this_thread::sleep_for(Milliseconds(1));
     }
