@@ -1,9 +1,11 @@
 // orvel-keywatcher: writes one line per press or release of the keyboard's
 // eight modifier keys on standard output, until SIGINT or SIGTERM.
-#include <cerrno>
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstring>
 
+#include "diagnostics.h"
 #include "key_state.h"
 #include "stop_signals.h"
 #include "watch_loop.h"
@@ -11,24 +13,15 @@
 
 namespace {
 
-constexpr const char* programName = "orvel-keywatcher";
-
 // Exit statuses: 0 after the orderly stop, 1 when the watcher cannot go on.
 constexpr int exitStopped = 0;
 constexpr int exitFailure = 1;
 
 int failKeyState(const KeyStateFailure& failure)
 {
-    std::fprintf(stderr, "%s: %s: %s\n", programName, failure.context, failure.reason);
+    report(failure.context, failure.reason);
     if (failure.hint)
         std::fprintf(stderr, "%s: %s\n", programName, failure.hint);
-    return exitFailure;
-}
-
-int failOutput(int error)
-{
-    std::fprintf(stderr, "%s: cannot write to standard output: %s\n", programName,
-                 std::strerror(error));
     return exitFailure;
 }
 
@@ -46,7 +39,9 @@ int main()
     installStopHandlers();
     std::fputs("Orvel macOS key watcher started\n", stderr);
 
-    if (!watchLoop(watchedKeys, stdout))
-        return failOutput(errno);
+    if (const int error = watchLoop(watchedKeys, STDOUT_FILENO)) {
+        report("cannot write to standard output", std::strerror(error));
+        return exitFailure;
+    }
     return exitStopped;
 }

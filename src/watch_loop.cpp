@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include "key_state.h"
+#include "write_all.h"
 
 std::atomic<bool> shouldRun{false};
 static_assert(std::atomic<bool>::is_always_lock_free,
@@ -10,41 +11,43 @@ static_assert(std::atomic<bool>::is_always_lock_free,
 
 namespace {
 
-// Writes "D name\n" or "U name\n" into the stream's buffer and flushes it
-// at once as one line, so a reader at the other end of a pipe sees it in this
-// cycle. (No printf here: it would bring a large part of the C library into
-// the resident set of a program that otherwise only sleeps.)
-bool writeChangeLine(std::FILE* out, bool down, const char* name)
+// "D name\n" or "U name\n", written with one call so that the line leaves at
+// once and whole: nothing is held back in a buffer between two passes.
+int writeChangeLine(int outFd, bool down, const char* name)
 {
-    std::fputs(down ? "D " : "U ", out);
-    std::fputs(name, out);
-    std::fputc('\n', out);
-    return !std::ferror(out) && std::fflush(out) == 0;
+    char line[32];
+    std::size_t length = 0;
+    line[length++] = down ? 'D' : 'U';
+    line[length++] = ' ';
+    while (*name && length < sizeof line - 1)
+        line[length++] = *name++;
+    line[length++] = '\n';
+    return writeAll(outFd, line, length);
 }
 
 }  // namespace
 
-bool watchPass(WatchedKeyTable& keys, std::FILE* out)
+int watchPass(WatchedKeyTable& keys, int outFd)
 {
     beginKeyStatePass();
     for (WatchedKey& key : keys) {
         const bool down = keyIsDown(key.code);
         if (down == key.lastState)
             continue;
-        if (!writeChangeLine(out, down, key.name))
-            return false;
+        if (const int error = writeChangeLine(outFd, down, key.name))
+            return error;
         key.lastState = down;
     }
-    return true;
+    return 0;
 }
 
-bool watchLoop(WatchedKeyTable& keys, std::FILE* out)
+int watchLoop(WatchedKeyTable& keys, int outFd)
 {
     while (shouldRun.load()) {
-        if (!watchPass(keys, out))
-            return false;
+        if (const int error = watchPass(keys, outFd))
+            return error;
         // A handled stop signal ends the pause early; the flag test follows.
         usleep(pauseMicroseconds);
     }
-    return true;
+    return 0;
 }

@@ -2,7 +2,6 @@
 #pragma once
 
 #include <atomic>
-#include <cstdio>
 
 #include "watched_keys.h"
 
@@ -11,11 +10,12 @@ extern std::atomic<bool> shouldRun;
 
 inline constexpr unsigned pauseMicroseconds = 12000;
 
-// One pass over the table in order: writes and flushes a change line for every
-// key whose state differs from its lastState, then records the new state.
-// Returns false if `out` failed; the rest of the pass is not made then.
-bool watchPass(WatchedKeyTable& keys, std::FILE* out);
+// One pass over the table in order: writes a change line for every key whose
+// state differs from its lastState, each line whole in one go, then records
+// the new state. Returns 0, or the errno of a write that failed; the pass
+// ends there and that key keeps the state last reported for it.
+int watchPass(WatchedKeyTable& keys, int outFd);
 
-// Passes with a pause after each until shouldRun is false (true), or until
-// writing to `out` fails (false; errno tells why).
-bool watchLoop(WatchedKeyTable& keys, std::FILE* out);
+// Passes with a pause after each until shouldRun is false (returns 0), or
+// until a write fails (returns its errno).
+int watchLoop(WatchedKeyTable& keys, int outFd);

@@ -1,5 +1,8 @@
-// A stdio stream whose contents a test can read back.
+// A file descriptor whose contents a test can read back.
 #pragma once
+
+#include <sys/types.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <string>
@@ -11,22 +14,22 @@ public:
     CapturedOutput(const CapturedOutput&) = delete;
     CapturedOutput& operator=(const CapturedOutput&) = delete;
 
-    std::FILE* stream() { return file_; }
+    int fd() const { return fileno(file_); }
 
     // Everything written since the last call.
     std::string take()
     {
-        std::fflush(file_);
-        std::fseek(file_, taken_, SEEK_SET);
         std::string text;
-        for (int c; (c = std::fgetc(file_)) != EOF;)
-            text += static_cast<char>(c);
-        taken_ = std::ftell(file_);
-        std::fseek(file_, 0, SEEK_END);  // the next write appends
+        char chunk[256];
+        ssize_t length;
+        while ((length = pread(fd(), chunk, sizeof chunk, taken_)) > 0) {
+            text.append(chunk, static_cast<std::size_t>(length));
+            taken_ += length;
+        }
         return text;
     }
 
 private:
     std::FILE* file_;
-    long taken_ = 0;
+    off_t taken_ = 0;
 };

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <vector>
 
@@ -18,7 +21,7 @@ protected:
     // One pass; returns what it wrote.
     std::string pass()
     {
-        EXPECT_TRUE(watchPass(keys, output.stream()));
+        EXPECT_EQ(watchPass(keys, output.fd()), 0);
         return output.take();
     }
 
@@ -94,23 +97,21 @@ TEST_F(WatchLoop, LinesAlternatePerKeyAndMissBlipsBetweenSamples)
 
 TEST_F(WatchLoop, FailedWriteEndsTheLoopWithItsErrorAndKeepsTheLastReportedState)
 {
-    std::FILE* full = std::fopen("/dev/full", "w");
-    if (!full)
+    const int full = open("/dev/full", O_WRONLY | O_CLOEXEC);
+    if (full < 0)
         GTEST_SKIP() << "this system has no /dev/full";
     fake::setDown(kVK_Control, true);
     shouldRun.store(true);
-    errno = 0;
-    EXPECT_FALSE(watchLoop(keys, full));
-    EXPECT_EQ(errno, ENOSPC);
+    EXPECT_EQ(watchLoop(keys, full), ENOSPC);
     EXPECT_FALSE(keys[1].lastState);
     EXPECT_EQ(fake::passes(), 1);
-    std::fclose(full);
+    close(full);
 }
 
 TEST_F(WatchLoop, LoopDoesNotStartAPassOnceStopped)
 {
     shouldRun.store(false);
-    EXPECT_TRUE(watchLoop(keys, output.stream()));
+    EXPECT_EQ(watchLoop(keys, output.fd()), 0);
     EXPECT_EQ(fake::passes(), 0);
 }
 

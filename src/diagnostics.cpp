@@ -1,0 +1,8 @@
+#include "diagnostics.h"
+
+#include <cstdio>
+
+void report(const char* what, const char* why)
+{
+    std::fprintf(stderr, "%s: %s: %s\n", programName, what, why);
+}

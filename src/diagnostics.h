@@ -1,0 +1,7 @@
+// Messages on standard error, in the form "orvel-keywatcher: what: why".
+#pragma once
+
+inline constexpr const char* programName = "orvel-keywatcher";
+
+// Writes "orvel-keywatcher: what: why" and a line feed on standard error.
+void report(const char* what, const char* why);
