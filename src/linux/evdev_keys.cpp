@@ -26,7 +26,7 @@ constexpr std::array<KeyPair, watchedKeyCount> keyMap{{
     {kVK_RightCommand, KEY_RIGHTMETA},
 }};
 
-static_assert(KEY_RIGHTMETA < keyBitmapBytes * 8, "bitmap too small for the modifiers");
+static_assert(KEY_RIGHTMETA < keyBitmapWords * bitsPerLong, "bitmap too small for the modifiers");
 
 }  // namespace
 
@@ -38,17 +38,20 @@ int linuxKeyFor(VirtualKeyCode code)
     return noKey;
 }
 
-bool bitIsSet(const std::uint8_t* bitmap, std::size_t size, int key)
+bool bitIsSet(const unsigned long* bitmap, std::size_t words, int key)
 {
-    if (key < 0 || static_cast<std::size_t>(key) / 8 >= size)
+    if (key < 0)
         return false;
-    return (bitmap[key / 8] >> (key % 8)) & 1u;
+    const auto bit = static_cast<std::size_t>(key);
+    if (bit / bitsPerLong >= words)
+        return false;
+    return (bitmap[bit / bitsPerLong] >> (bit % bitsPerLong)) & 1ul;
 }
 
-bool hasModifierKey(const std::uint8_t* capabilities, std::size_t size)
+bool hasModifierKey(const unsigned long* capabilities, std::size_t words)
 {
     for (const KeyPair& pair : keyMap)
-        if (bitIsSet(capabilities, size, pair.kernel))
+        if (bitIsSet(capabilities, words, pair.kernel))
             return true;
     return false;
 }

@@ -1,29 +1,32 @@
 // Pure helpers for reading modifier keys from evdev: the mapping from the
 // watcher's macOS key codes to Linux key codes, and tests on the kernel's
-// key bitmaps (bit N of byte N/8 set means key N).
+// key bitmaps. The kernel fills these as arrays of unsigned long: key N is
+// bit N % bits-per-long of word N / bits-per-long, on either byte order.
 #pragma once
 
+#include <climits>
 #include <cstddef>
-#include <cstdint>
 
 #include "../watched_keys.h"
 
 namespace evdev {
 
-// Bytes of a key bitmap that hold every key the watcher cares about.
-inline constexpr std::size_t keyBitmapBytes = 16;
-using KeyBitmap = std::uint8_t[keyBitmapBytes];
+inline constexpr std::size_t bitsPerLong = sizeof(unsigned long) * CHAR_BIT;
+
+// Words of a key bitmap that hold every key the watcher cares about.
+inline constexpr std::size_t keyBitmapWords = (128 + bitsPerLong - 1) / bitsPerLong;
+using KeyBitmap = unsigned long[keyBitmapWords];
 
 inline constexpr int noKey = -1;
 
 // The Linux key code (KEY_*) for a macOS virtual key code, or noKey.
 int linuxKeyFor(VirtualKeyCode code);
 
-// True if bit `key` is set in a bitmap of `size` bytes.
-bool bitIsSet(const std::uint8_t* bitmap, std::size_t size, int key);
+// True if bit `key` is set in a bitmap of `words` unsigned longs.
+bool bitIsSet(const unsigned long* bitmap, std::size_t words, int key);
 
 // True if a device's EV_KEY capability bitmap has any of the eight modifiers:
 // the devices the watcher treats as keyboards.
-bool hasModifierKey(const std::uint8_t* capabilities, std::size_t size);
+bool hasModifierKey(const unsigned long* capabilities, std::size_t words);
 
 }  // namespace evdev

@@ -2,19 +2,25 @@
 // keyboard under /dev/input is held open; keyboards plugged in later are
 // found through inotify, checked every few passes without blocking.
 #include <dirent.h>
-#include <sys/inotify.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
+#include <string>
+#include <vector>
 
+#include "../diagnostics.h"
 #include "../key_state.h"
 #include "evdev_keys.h"
+#include "hotplug.h"
 #include "keyboard_set.h"
 
 namespace {
 
 constexpr const char* inputDirectory = "/dev/input";
+constexpr const char* readContext = "cannot read any keyboard in /dev/input";
 constexpr const char* permissionHint =
     "run it as root, or add the user to the 'input' group and log in again";
 
@@ -24,57 +30,72 @@ constexpr unsigned passesPerHotplugCheck = 32;
 
 evdev::KeyboardSet keyboards;
 evdev::KeyBitmap keysDown;
-int hotplugFd = -1;
+evdev::HotplugWatch hotplug(inputDirectory);
 unsigned passesSinceHotplugCheck = 0;
+bool rescanPending = false;
+
+// Nodes that could not be opened for want of a descriptor: each was named
+// once on stderr, and each is tried again at every hot-plug check.
+std::vector<std::string> waitingNodes;
 
 bool isEventNode(const char* name)
 {
     return std::strncmp(name, "event", 5) == 0;
 }
 
-// Opens every keyboard in the directory. Returns 0, or errno when the
+void stopWaitingFor(const char* name)
+{
+    waitingNodes.erase(std::remove(waitingNodes.begin(), waitingNodes.end(), name),
+                       waitingNodes.end());
+}
+
+// Offers one node to the keyboard set; true if the user may not open it.
+bool offer(const char* name)
+{
+    const auto result = keyboards.add(inputDirectory, name);
+    if (result != evdev::KeyboardSet::AddResult::noDescriptor) {
+        stopWaitingFor(name);
+        return result == evdev::KeyboardSet::AddResult::denied;
+    }
+    if (std::find(waitingNodes.begin(), waitingNodes.end(), name) == waitingNodes.end()) {
+        const std::string what = std::string("cannot watch ") + inputDirectory + "/" + name;
+        report(what.c_str(), std::strerror(errno));
+        waitingNodes.emplace_back(name);
+    }
+    return false;
+}
+
+void offerChanged(const char* name)
+{
+    offer(name);
+}
+
+// Offers every event node in the directory. Returns 0, or errno when the
 // directory cannot be read; `denied` tells whether any node was refused.
 int scanInputDirectory(bool& denied)
 {
     DIR* directory = opendir(inputDirectory);
     if (!directory)
         return errno;
-    while (const dirent* entry = readdir(directory)) {
-        if (!isEventNode(entry->d_name))
-            continue;
-        if (keyboards.add(inputDirectory, entry->d_name) == evdev::KeyboardSet::AddResult::failed &&
-            (errno == EACCES || errno == EPERM))
+    while (const dirent* entry = readdir(directory))
+        if (isEventNode(entry->d_name) && offer(entry->d_name))
             denied = true;
-    }
     closedir(directory);
     return 0;
 }
 
-void applyHotplugEvent(const inotify_event& event)
+void checkHotplug()
 {
-    if (event.mask & IN_Q_OVERFLOW) {
+    rescanPending = hotplug.drain(offerChanged) || rescanPending;
+    if (rescanPending) {
         bool denied = false;
-        scanInputDirectory(denied);
-        return;
+        rescanPending = scanInputDirectory(denied) != 0;  // out of descriptors: next time
     }
-    if (event.len == 0 || !isEventNode(event.name))
-        return;
-    if (event.mask & IN_DELETE)
-        keyboards.remove(event.name);
-    else
-        keyboards.add(inputDirectory, event.name);  // created, or now readable
-}
-
-void drainHotplugEvents()
-{
-    alignas(inotify_event) char buffer[4096];
-    ssize_t length;
-    while ((length = read(hotplugFd, buffer, sizeof buffer)) > 0) {
-        for (ssize_t offset = 0; offset < length;) {
-            const auto* event = reinterpret_cast<const inotify_event*>(buffer + offset);
-            applyHotplugEvent(*event);
-            offset += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
-        }
+    // From the back, on a copy of the name: a node taken now leaves the list.
+    for (std::size_t i = waitingNodes.size(); i-- > 0;) {
+        char name[64];
+        std::snprintf(name, sizeof name, "%s", waitingNodes[i].c_str());
+        offer(name);
     }
 }
 
@@ -87,25 +108,26 @@ bool fail(KeyStateFailure& failure, const char* context, const char* reason,
     return false;
 }
 
+const char* hintFor(int error)
+{
+    return error == EACCES || error == EPERM ? permissionHint : nullptr;
+}
+
 }  // namespace
 
+// Fails only where the watcher can never work: /dev/input missing or
+// unreadable, or no keyboard taken and some node refused to this user. With
+// no keyboard attached yet it starts all the same and waits for one.
 bool openKeyState(KeyStateFailure& failure)
 {
-    constexpr const char* readContext = "cannot read any keyboard in /dev/input";
-    hotplugFd = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
-    if (hotplugFd < 0)
-        return fail(failure, "cannot watch /dev/input for keyboards", std::strerror(errno));
     // Watch before the scan, so no keyboard slips in between the two.
-    if (inotify_add_watch(hotplugFd, inputDirectory, IN_CREATE | IN_ATTRIB | IN_DELETE) < 0)
-        return fail(failure, readContext, std::strerror(errno));
-
+    if (const int error = hotplug.start())
+        return fail(failure, readContext, std::strerror(error), hintFor(error));
     bool denied = false;
     if (const int error = scanInputDirectory(denied))
-        return fail(failure, readContext, std::strerror(error));
+        return fail(failure, readContext, std::strerror(error), hintFor(error));
     if (keyboards.size() == 0 && denied)
         return fail(failure, readContext, std::strerror(EACCES), permissionHint);
-    if (keyboards.size() == 0)
-        return fail(failure, readContext, "no keyboard found");
     return true;
 }
 
@@ -113,12 +135,12 @@ void beginKeyStatePass()
 {
     if (++passesSinceHotplugCheck == passesPerHotplugCheck) {
         passesSinceHotplugCheck = 0;
-        drainHotplugEvents();
+        checkHotplug();
     }
     keyboards.readKeys(keysDown);
 }
 
 bool keyIsDown(VirtualKeyCode code)
 {
-    return evdev::bitIsSet(keysDown, sizeof keysDown, evdev::linuxKeyFor(code));
+    return evdev::bitIsSet(keysDown, evdev::keyBitmapWords, evdev::linuxKeyFor(code));
 }

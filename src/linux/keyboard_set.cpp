@@ -9,6 +9,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "descriptors.h"
+
 namespace evdev {
 
 namespace {
@@ -27,7 +29,7 @@ int openNode(const char* directory, const char* name)
     std::memcpy(path, directory, directoryLength);
     path[directoryLength] = '/';
     std::memcpy(path + directoryLength + 1, name, nameLength + 1);
-    return open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    return aboveStandardStreams(open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC));
 }
 
 bool isKeyboard(int fd)
@@ -35,7 +37,7 @@ bool isKeyboard(int fd)
     KeyBitmap capabilities{};
     if (ioctl(fd, EVIOCGBIT(EV_KEY, sizeof capabilities), capabilities) < 0)
         return false;
-    return hasModifierKey(capabilities, sizeof capabilities);
+    return hasModifierKey(capabilities, keyBitmapWords);
 }
 
 // Masks every event type for this client, so the kernel queues nothing for a
@@ -43,7 +45,6 @@ bool isKeyboard(int fd)
 // before 4.4 lack the call; that only costs them a full queue.
 void maskAllEvents(int fd)
 {
-    constexpr std::size_t bitsPerLong = 8 * sizeof(unsigned long);
     const unsigned long noTypes[(EV_CNT + bitsPerLong - 1) / bitsPerLong] = {};
     input_mask mask{};
     mask.type = 0;  // the mask of event types itself
@@ -52,8 +53,9 @@ void maskAllEvents(int fd)
     ioctl(fd, EVIOCSMASK, &mask);
 }
 
-// The device's current key bitmap. A signal may interrupt the call while it
-// waits for the device's lock; that is no failure of the device.
+// The device's current key bitmap; false with errno set if it cannot be had.
+// A signal may interrupt the call while it waits for the device's lock; that
+// is no failure of the device.
 bool readKeyState(int fd, KeyBitmap& state)
 {
     int result;
@@ -63,82 +65,80 @@ bool readKeyState(int fd, KeyBitmap& state)
     return result >= 0;
 }
 
+KeyboardSet::AddResult openFailure()
+{
+    if (errno == EACCES || errno == EPERM)
+        return KeyboardSet::AddResult::denied;
+    if (errno == EMFILE || errno == ENFILE)
+        return KeyboardSet::AddResult::noDescriptor;
+    return KeyboardSet::AddResult::passed;  // gone again, or not a device
+}
+
 }  // namespace
 
 KeyboardSet::~KeyboardSet()
 {
-    while (count_ > 0)
-        drop(keyboards_[count_ - 1]);
+    for (const Keyboard& keyboard : keyboards_)
+        close(keyboard.fd);
 }
 
 KeyboardSet::AddResult KeyboardSet::add(const char* directory, const char* name)
 {
-    if (std::strlen(name) >= sizeof(Keyboard::name)) {
-        errno = ENAMETOOLONG;
-        return AddResult::failed;
-    }
     const int fd = openNode(directory, name);
     if (fd < 0)
-        return AddResult::failed;
+        return openFailure();
 
     struct stat status {};
-    fstat(fd, &status);
-    if (Keyboard* held = find(name)) {
-        if (held->node == status.st_ino) {
-            close(fd);
-            return AddResult::alreadyHeld;
-        }
-        drop(*held);  // a new device under an old name
+    bool keep = fstat(fd, &status) == 0 && S_ISCHR(status.st_mode) && isKeyboard(fd);
+    for (std::size_t i = 0; keep && i < keyboards_.size(); ++i) {
+        if (keyboards_[i].device != status.st_rdev)
+            continue;
+        // Held already, unless that device has gone and a new one has its
+        // number; the set would otherwise learn of that only at its next read.
+        if (refresh(keyboards_[i]))
+            keep = false;
+        else
+            drop(i);
+        break;
     }
-    if (!isKeyboard(fd)) {
+    if (!keep) {
         close(fd);
-        return AddResult::notKeyboard;
-    }
-    if (count_ == capacity) {
-        close(fd);
-        return AddResult::full;
+        return AddResult::passed;
     }
     maskAllEvents(fd);
-    Keyboard& keyboard = keyboards_[count_++];
-    keyboard.fd = fd;
-    keyboard.node = status.st_ino;
-    std::strcpy(keyboard.name, name);
-    return AddResult::added;
-}
-
-void KeyboardSet::remove(const char* name)
-{
-    if (Keyboard* held = find(name))
-        drop(*held);
+    keyboards_.push_back({fd, status.st_rdev, {}});
+    return AddResult::taken;
 }
 
 void KeyboardSet::readKeys(KeyBitmap& keys)
 {
     std::memset(keys, 0, sizeof(KeyBitmap));
-    for (std::size_t i = 0; i < count_;) {
-        KeyBitmap state;
-        if (!readKeyState(keyboards_[i].fd, state)) {
-            drop(keyboards_[i]);  // the last one moves here; read it next
+    for (std::size_t i = 0; i < keyboards_.size();) {
+        if (!refresh(keyboards_[i])) {
+            drop(i);  // the last one moves here; read it next
             continue;
         }
-        for (std::size_t byte = 0; byte < keyBitmapBytes; ++byte)
-            keys[byte] |= state[byte];
+        for (std::size_t word = 0; word < keyBitmapWords; ++word)
+            keys[word] |= keyboards_[i].keys[word];
         ++i;
     }
 }
 
-KeyboardSet::Keyboard* KeyboardSet::find(const char* name)
+bool KeyboardSet::refresh(Keyboard& keyboard)
 {
-    for (std::size_t i = 0; i < count_; ++i)
-        if (std::strcmp(keyboards_[i].name, name) == 0)
-            return &keyboards_[i];
-    return nullptr;
+    KeyBitmap state;
+    if (readKeyState(keyboard.fd, state)) {
+        std::memcpy(keyboard.keys, state, sizeof state);
+        return true;
+    }
+    return errno != ENODEV;
 }
 
-void KeyboardSet::drop(Keyboard& keyboard)
+void KeyboardSet::drop(std::size_t index)
 {
-    close(keyboard.fd);
-    keyboard = keyboards_[--count_];
+    close(keyboards_[index].fd);
+    keyboards_[index] = keyboards_.back();
+    keyboards_.pop_back();
 }
 
 }  // namespace evdev

@@ -1,12 +1,12 @@
-// The keyboards the Linux watcher holds open: every evdev node whose key
+// The keyboards the Linux watcher holds open: every evdev device whose key
 // capabilities include a modifier. Their key state is read on demand with
 // EVIOCGKEY; the watcher subscribes to no events and never reads any.
 #pragma once
 
 #include <sys/types.h>
 
-#include <array>
 #include <cstddef>
+#include <vector>
 
 #include "evdev_keys.h"
 
@@ -14,42 +14,46 @@ namespace evdev {
 
 class KeyboardSet {
 public:
-    static constexpr std::size_t capacity = 64;
-
-    enum class AddResult { added, alreadyHeld, notKeyboard, full, failed };
+    // What became of a node offered to the set.
+    enum class AddResult {
+        taken,  // a keyboard, now watched
+        passed,  // no keyboard, one already held, or gone again: nothing to do
+        denied,  // the user may not open it
+        noDescriptor,  // the process or system is out of descriptors: try later
+    };
 
     KeyboardSet() = default;
     KeyboardSet(const KeyboardSet&) = delete;
     KeyboardSet& operator=(const KeyboardSet&) = delete;
     ~KeyboardSet();
 
-    // Opens the node `name` in `directory` and keeps it if it is a keyboard.
-    // A node of that name already held is kept if it is the same device and
-    // replaced if not. On `failed`, errno tells why the node could not be opened.
+    // Opens the node `name` in `directory` and keeps it if it is a keyboard
+    // that is not held yet. Devices are told apart by their device number,
+    // not by the node's name or inode: a node may be removed and made again.
+    // On denied and noDescriptor, errno tells why.
     AddResult add(const char* directory, const char* name);
 
-    // Closes the node `name` if it is held: its device has gone.
-    void remove(const char* name);
-
     // The key state of all keyboards together: a key is down when it is down
-    // on any of them. A keyboard that cannot be read any more (ENODEV once
-    // unplugged) is closed and dropped, so its keys count as up.
+    // on any of them. A keyboard whose device is gone (ENODEV, once unplugged
+    // or revoked) is closed and dropped, so its keys count as up; one that
+    // fails otherwise is kept and counts as in its last good reading.
+    // Allocates nothing.
     void readKeys(KeyBitmap& keys);
 
-    std::size_t size() const { return count_; }
+    std::size_t size() const { return keyboards_.size(); }
 
 private:
     struct Keyboard {
         int fd;
-        ino_t node;
-        char name[24];
+        dev_t device;
+        KeyBitmap keys;  // the last good reading
     };
 
-    Keyboard* find(const char* name);
-    void drop(Keyboard& keyboard);
+    // Reads one keyboard into its `keys`; false once its device is gone.
+    static bool refresh(Keyboard& keyboard);
+    void drop(std::size_t index);
 
-    std::array<Keyboard, capacity> keyboards_{};
-    std::size_t count_ = 0;
+    std::vector<Keyboard> keyboards_;
 };
 
 }  // namespace evdev

@@ -1,9 +1,11 @@
 #!/bin/sh
-# The built binary's failure path, on any Linux machine with or without
-# keyboards: in a private mount namespace /dev/input is missing, empty, holds a
-# node that is no keyboard, or holds a node the user may not open. Each time
-# the watcher must exit 1 with one clear message (and a hint for permissions)
-# on stderr and nothing on stdout.
+# The built binary without keyboards, on any Linux machine: in a private mount
+# namespace /dev/input is missing, unreadable, empty, holds a node that is no
+# keyboard, or holds a node the user may not open. Where the watcher can never
+# work (missing, unreadable, refused) it must exit 1 with one clear message (and
+# a hint for permissions) on stderr and nothing on stdout; where a keyboard may
+# still be plugged in (empty, no keyboard yet) it must start, wait, and stop
+# cleanly on SIGTERM.
 # Usage: no_keyboard.sh WATCHER. Exits 77 (skipped) where namespaces are barred.
 set -u
 watcher=$(realpath "$1")
@@ -41,21 +43,52 @@ check() {  # NAME EXPECTED-STDERR [RUNNER...]
     fi
 }
 
+starts() {  # NAME: starts, waits for a keyboard, stops on SIGTERM with status 0
+    name=$1
+    "$watcher" >"$out/stdout" 2>"$out/stderr" &
+    pid=$!
+    tries=0
+    while [ ! -s "$out/stderr" ] && [ $tries -lt 100 ]; do sleep 0.05; tries=$((tries + 1)); done
+    sleep 0.2
+    kill -TERM "$pid" 2>/dev/null
+    wait "$pid"
+    status=$?
+    problem=
+    [ "$status" = 0 ] || problem="exit status $status, not 0 after SIGTERM"
+    [ -s "$out/stdout" ] && problem="$problem; wrote to stdout: $(cat "$out/stdout")"
+    printf 'Orvel macOS key watcher started\n' | cmp -s - "$out/stderr" ||
+        problem="$problem; stderr was: $(cat "$out/stderr")"
+    if [ -n "$problem" ]; then
+        echo "FAIL $name: $problem"
+        failures=$((failures + 1))
+    else
+        echo "ok $name"
+    fi
+}
+
 prefix="orvel-keywatcher: cannot read any keyboard in /dev/input"
+hint="orvel-keywatcher: run it as root, or add the user to the 'input' group and log in again"
+nobody="setpriv --reuid=65534 --regid=65534 --clear-groups"
+$nobody true 2>/dev/null || nobody=
 check missing-directory "$prefix: No such file or directory
 "
 mkdir /dev/input
-check empty-directory "$prefix: no keyboard found
-"
+starts empty-directory
+if [ -n "$nobody" ]; then
+    chmod 700 /dev/input
+    check unreadable-directory "$prefix: Permission denied
+$hint
+" $nobody
+    chmod 755 /dev/input
+fi
 # Device nodes can be made by real root only; a user namespace skips these.
 if mknod -m 644 /dev/input/event0 c 1 3 2>/dev/null; then  # a node with no evdev
-    check not-a-keyboard "$prefix: no keyboard found
-"
+    starts not-a-keyboard
     chmod 600 /dev/input/event0
-    if setpriv --reuid=65534 --regid=65534 --clear-groups true 2>/dev/null; then
+    if [ -n "$nobody" ]; then
         check permission-denied "$prefix: Permission denied
-orvel-keywatcher: run it as root, or add the user to the 'input' group and log in again
-" setpriv --reuid=65534 --regid=65534 --clear-groups
+$hint
+" $nobody
     fi
 else
     echo "skipped not-a-keyboard and permission-denied: making device nodes needs root"

@@ -4,19 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include <initializer_list>
-
 namespace {
-
-// A bitmap with just these bits set.
-struct Bitmap {
-    Bitmap(std::initializer_list<int> keys)
-    {
-        for (int key : keys)
-            bytes[key / 8] |= static_cast<std::uint8_t>(1u << (key % 8));
-    }
-    evdev::KeyBitmap bytes{};
-};
 
 TEST(EvdevKeys, EveryWatchedKeyMapsToItsLinuxModifier)
 {
@@ -38,25 +26,56 @@ TEST(EvdevKeys, CodesOutsideTheTableMapToNoKey)
     EXPECT_EQ(evdev::linuxKeyFor(KEY_RIGHTMETA), evdev::noKey);
 }
 
+// The kernel's bitmaps as it fills them: unsigned longs, key N in word
+// N / bits-per-long. Written out by hand for both widths of long, so the test
+// does not share the code's arithmetic, and holds on either byte order.
+// Right Shift is key 54, right Meta 126, left Ctrl 29; A is 30, Z 44, Caps
+// Lock 58 and keypad 0 is 82.
+template <std::size_t bitsPerLong> struct KernelBitmaps;
+
+template <> struct KernelBitmaps<64> {
+    unsigned long rightShiftAndMeta[2] = {0x0040000000000000ul, 0x4000000000000000ul};
+    unsigned long leftCtrl[2] = {0x0000000020000000ul, 0};
+    unsigned long letters[2] = {0x0400100040000000ul, 0x0000000000040000ul};
+};
+
+template <> struct KernelBitmaps<32> {
+    unsigned long rightShiftAndMeta[4] = {0, 0x00400000ul, 0, 0x40000000ul};
+    unsigned long leftCtrl[4] = {0x20000000ul, 0, 0, 0};
+    unsigned long letters[4] = {0x40000000ul, 0x04001000ul, 0x00040000ul, 0};
+};
+
+using Bitmaps = KernelBitmaps<evdev::bitsPerLong>;
+static_assert(sizeof(Bitmaps::rightShiftAndMeta) == sizeof(evdev::KeyBitmap));
+
 TEST(EvdevKeys, BitTestReadsTheKernelLayoutAndStaysInBounds)
 {
-    const Bitmap keys{KEY_RIGHTSHIFT, KEY_RIGHTMETA};
-    EXPECT_TRUE(evdev::bitIsSet(keys.bytes, sizeof keys.bytes, KEY_RIGHTSHIFT));
-    EXPECT_TRUE(evdev::bitIsSet(keys.bytes, sizeof keys.bytes, KEY_RIGHTMETA));
-    EXPECT_FALSE(evdev::bitIsSet(keys.bytes, sizeof keys.bytes, KEY_RIGHTSHIFT - 1));
-    EXPECT_FALSE(evdev::bitIsSet(keys.bytes, sizeof keys.bytes, KEY_RIGHTSHIFT + 1));
-    EXPECT_FALSE(evdev::bitIsSet(keys.bytes, sizeof keys.bytes, evdev::noKey));
-    EXPECT_FALSE(evdev::bitIsSet(keys.bytes, 4, KEY_RIGHTSHIFT));  // past a short bitmap
+    const Bitmaps bitmaps;
+    const auto isSet = [&](int key) {
+        return evdev::bitIsSet(bitmaps.rightShiftAndMeta, evdev::keyBitmapWords, key);
+    };
+    EXPECT_TRUE(isSet(KEY_RIGHTSHIFT));
+    EXPECT_TRUE(isSet(KEY_RIGHTMETA));
+    for (int key = 0; key < 128; ++key) {
+        if (key != KEY_RIGHTSHIFT && key != KEY_RIGHTMETA) {
+            EXPECT_FALSE(isSet(key)) << "key " << key;
+        }
+    }
+    EXPECT_FALSE(isSet(evdev::noKey));
+    EXPECT_FALSE(isSet(static_cast<int>(evdev::keyBitmapWords * evdev::bitsPerLong)));
+    // Past a bitmap of one word.
+    EXPECT_FALSE(evdev::bitIsSet(bitmaps.rightShiftAndMeta, 1, KEY_RIGHTMETA));
 }
 
 TEST(EvdevKeys, KeyboardsAreDevicesWithAnyModifier)
 {
-    EXPECT_FALSE(evdev::hasModifierKey(Bitmap{}.bytes, sizeof(evdev::KeyBitmap)));
-    // A mouse's buttons and a keypad's keys are not modifiers.
-    EXPECT_FALSE(evdev::hasModifierKey(Bitmap{KEY_A, KEY_CAPSLOCK, KEY_KP0}.bytes,
-                                       sizeof(evdev::KeyBitmap)));
-    EXPECT_TRUE(evdev::hasModifierKey(Bitmap{KEY_RIGHTALT}.bytes, sizeof(evdev::KeyBitmap)));
-    EXPECT_TRUE(evdev::hasModifierKey(Bitmap{KEY_A, KEY_LEFTMETA}.bytes, sizeof(evdev::KeyBitmap)));
+    const Bitmaps bitmaps;
+    const evdev::KeyBitmap none{};
+    EXPECT_FALSE(evdev::hasModifierKey(none, evdev::keyBitmapWords));
+    // Letters, Caps Lock and a keypad are no modifiers.
+    EXPECT_FALSE(evdev::hasModifierKey(bitmaps.letters, evdev::keyBitmapWords));
+    EXPECT_TRUE(evdev::hasModifierKey(bitmaps.leftCtrl, evdev::keyBitmapWords));
+    EXPECT_TRUE(evdev::hasModifierKey(bitmaps.rightShiftAndMeta, evdev::keyBitmapWords));
 }
 
 }  // namespace

@@ -1,0 +1,81 @@
+#include "hotplug.h"
+
+#include <sys/inotify.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdint>
+#include <cstring>
+
+#include "descriptors.h"
+
+namespace evdev {
+
+namespace {
+
+constexpr std::uint32_t nodeEvents = IN_CREATE | IN_MOVED_TO | IN_ATTRIB;
+// Removing a node is not unplugging its keyboard, so deletions are not
+// watched: a keyboard is dropped only once its device is gone.
+constexpr std::uint32_t watchedEvents = nodeEvents | IN_MOVE_SELF | IN_ONLYDIR;
+
+bool isEventNode(const char* name)
+{
+    return std::strncmp(name, "event", 5) == 0;
+}
+
+}  // namespace
+
+HotplugWatch::~HotplugWatch()
+{
+    if (fd_ >= 0)
+        close(fd_);
+}
+
+int HotplugWatch::start()
+{
+    fd_ = aboveStandardStreams(inotify_init1(IN_NONBLOCK | IN_CLOEXEC));
+    if (fd_ < 0)
+        return errno;
+    watch_ = inotify_add_watch(fd_, directory_, watchedEvents);
+    return watch_ < 0 ? errno : 0;
+}
+
+bool HotplugWatch::drain(void (*changed)(const char* name))
+{
+    bool rescan = false;
+    alignas(inotify_event) char buffer[4096];
+    ssize_t length;
+    while ((length = read(fd_, buffer, sizeof buffer)) > 0) {
+        for (ssize_t offset = 0; offset < length;) {
+            const auto* event = reinterpret_cast<const inotify_event*>(buffer + offset);
+            apply(*event, changed, rescan);
+            offset += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+        }
+    }
+    // While the directory is gone, look for it again at every check: one
+    // failing call, and it is found within a check of coming back.
+    if (watch_ < 0) {
+        watch_ = inotify_add_watch(fd_, directory_, watchedEvents);
+        rescan = rescan || watch_ >= 0;
+    }
+    return rescan;
+}
+
+void HotplugWatch::apply(const inotify_event& event, void (*changed)(const char* name),
+                         bool& rescan)
+{
+    if (event.mask & IN_Q_OVERFLOW) {
+        rescan = true;
+    } else if (event.wd != watch_) {
+        // An earlier watch's last words.
+    } else if (event.mask & IN_IGNORED) {
+        watch_ = -1;  // the directory is gone
+    } else if (event.mask & IN_MOVE_SELF) {
+        inotify_rm_watch(fd_, watch_);  // moved elsewhere: watch the path again
+        watch_ = -1;
+    } else if ((event.mask & nodeEvents) && event.len > 0 && isEventNode(event.name)) {
+        changed(event.name);
+    }
+}
+
+}  // namespace evdev
