@@ -2,6 +2,7 @@
 // with virtual keyboards made through uinput. Prints "ok NAME" or
 // "FAIL NAME: why" per case, then "N passed, M failed".
 // Usage: system_tests [CASE...]
+#include <dirent.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/stat.h>
@@ -11,8 +12,10 @@
 #include <algorithm>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <functional>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -354,6 +357,264 @@ void latencyStaysWithinOneCycle()
     check(latency.p99 <= p99BoundMs, "99th percentile " + std::to_string(latency.p99) + " ms");
 }
 
+// The pause, seen from outside. Every line is answered at once with the
+// opposite change, so every pass after the answer lands has a line to write:
+// the lines can be no more than the passes that fit in the time, one per
+// 12 ms at most, since a sleep never ends early. A shorter pause or none
+// writes far more. And the first pass follows the banner at once: with a key
+// held at start its line comes well within one pause (the least of a few
+// starts, so that one slow read cannot decide).
+void pauseSpacesThePassesAndFollowsTheFirst()
+{
+    VirtualKeyboard keyboard;
+    const Milliseconds window(1500);
+    {
+        WatcherProcess watcher;
+        waitUntilStarted(watcher);
+        keyboard.press(KEY_LEFTSHIFT);
+        const Line first = expectLine(watcher, "D shift");
+        Line last = first;
+        int lines = 1;
+        bool down = true;
+        while (last.read - first.read < window) {
+            keyboard.send({{KEY_LEFTSHIFT, down ? 0 : 1}});
+            down = !down;
+            last = expectLine(watcher, down ? "D shift" : "U shift");
+            ++lines;
+        }
+        keyboard.release(KEY_LEFTSHIFT);
+        const double spanMs =
+            std::chrono::duration<double, std::milli>(last.read - first.read).count();
+        // One more line than whole pauses in the span, and three for a first
+        // line read late.
+        const int bound = static_cast<int>(spanMs / 12.0) + 1 + 3;
+        std::printf("pause: %d lines in %.0f ms of answered changes (at most %d)\n", lines, spanMs,
+                    bound);
+        check(lines <= bound, std::to_string(lines) + " lines in " + std::to_string(spanMs) +
+                                  " ms: passes less than 12 ms apart");
+    }
+    keyboard.press(KEY_RIGHTCTRL);
+    double quickest = 1e9;
+    for (int start = 0; start < 5; ++start) {
+        WatcherProcess watcher;
+        waitUntilStarted(watcher);
+        const auto started = Clock::now();
+        const Line line = expectLine(watcher, "D ctrl");
+        quickest = std::min(quickest,
+                            std::chrono::duration<double, std::milli>(line.read - started).count());
+    }
+    keyboard.release(KEY_RIGHTCTRL);
+    std::printf("pause: the first line %.2f ms after the banner, the least of 5 starts\n",
+                quickest);
+    check(quickest < 6.0, "the first line came " + std::to_string(quickest) +
+                              " ms after the banner at best: a pause before the first pass");
+}
+
+// A reader that shares a non-blocking pipe and falls behind: the line waits
+// for room and comes out whole, and a stop signal meanwhile lets it finish.
+void fullNonBlockingOutputWaitsForTheReader()
+{
+    VirtualKeyboard keyboard;
+    WatcherOptions options;
+    options.fullNonBlockingOutput = true;
+    for (bool stopWhileWaiting : {false, true}) {
+        WatcherProcess watcher(options);
+        waitUntilStarted(watcher);
+        keyboard.press(KEY_LEFTSHIFT);
+        std::this_thread::sleep_for(Milliseconds(200));
+        if (stopWhileWaiting)
+            watcher.signal(SIGTERM);
+        std::this_thread::sleep_for(Milliseconds(100));
+        check(watcher.running(), "the watcher ended on a full output pipe: " +
+                                     describeStatus(*watcher.waitForExit(Milliseconds(0))) +
+                                     ", stderr " + watcher.errorText());
+        const auto line = watcher.readLineAfterFiller();
+        check(line && line->text == "D shift",
+              "expected \"D shift\" after the filler, got " + (line ? line->text : "nothing"));
+        if (stopWhileWaiting) {
+            expectEnd(watcher, "exit 0", Milliseconds(1000));
+        } else {
+            keyboard.release(KEY_LEFTSHIFT);
+            expectLine(watcher, "U shift");
+        }
+        keyboard.release(KEY_LEFTSHIFT);
+        expectErrorText(watcher, banner);
+    }
+}
+
+std::vector<std::unique_ptr<VirtualKeyboard>> plugIn(int count, const std::string& name)
+{
+    std::vector<std::unique_ptr<VirtualKeyboard>> plugged;
+    for (int i = 0; i < count; ++i)
+        plugged.push_back(std::make_unique<VirtualKeyboard>(name + " " + std::to_string(i)));
+    return plugged;
+}
+
+void expectKeyOn(WatcherProcess& watcher, VirtualKeyboard& keyboard, const std::string& which,
+                 Milliseconds timeout = Milliseconds(1000))
+{
+    keyboard.press(KEY_RIGHTALT);
+    try {
+        expectLine(watcher, "D alt", timeout);
+    } catch (const Failure& failure) {
+        throw Failure(which + " (" + keyboard.node() + "): " + failure.what());
+    }
+    keyboard.release(KEY_RIGHTALT);
+    expectLine(watcher, "U alt");
+}
+
+// Many keyboards at once, more than any small fixed set would hold: the one
+// there before them (devtmpfs lists the oldest last) and every new one count.
+void manyKeyboardsPluggedInAtOnceAreAllWatched()
+{
+    VirtualKeyboard builtIn("built in");
+    WatcherProcess watcher;
+    waitUntilStarted(watcher);
+    auto plugged = plugIn(72, "docked");
+    std::this_thread::sleep_for(Milliseconds(600));
+    expectKeyOn(watcher, builtIn, "the keyboard there at start");
+    for (std::size_t i = 0; i < plugged.size(); ++i)
+        expectKeyOn(watcher, *plugged[i], "keyboard " + std::to_string(i + 1) + " plugged in");
+}
+
+// Out of descriptors: each keyboard that cannot be taken is named once on
+// stderr, the others are watched, and the refused ones are taken as soon as
+// descriptors come free.
+void keyboardsBeyondTheDescriptorLimitAreNamedAndTakenLater()
+{
+    auto keyboards = plugIn(6, "limited");
+    WatcherOptions options;
+    options.openFileLimit = 8;  // 0-2, the hot-plug watch, and room for four
+    WatcherProcess watcher(options);
+    waitUntilStarted(watcher);
+    std::this_thread::sleep_for(Milliseconds(500));
+    const std::string startText = watcher.errorText();
+    const std::string prefix = "orvel-keywatcher: cannot watch ";
+    const std::string suffix = ": Too many open files";
+    std::vector<std::string> refused;
+    std::size_t begin = 0;
+    for (std::size_t end; (end = startText.find('\n', begin)) != std::string::npos;
+         begin = end + 1) {
+        const std::string line = startText.substr(begin, end - begin);
+        if (line + "\n" == banner)
+            continue;
+        check(line.rfind(prefix, 0) == 0 && line.size() > prefix.size() + suffix.size() &&
+                  line.compare(line.size() - suffix.size(), suffix.size(), suffix) == 0,
+              "unexpected message: " + line);
+        refused.push_back(line.substr(prefix.size(), line.size() - prefix.size() - suffix.size()));
+    }
+    check(refused.size() >= 2,
+          std::to_string(refused.size()) + " keyboards named as refused, not 2 or more");
+    int unplugged = 0;
+    for (auto& keyboard : keyboards) {
+        const bool wasRefused =
+            std::find(refused.begin(), refused.end(), keyboard->node()) != refused.end();
+        if (!wasRefused && unplugged < 2) {
+            keyboard.reset();
+            ++unplugged;
+        }
+    }
+    check(unplugged == 2, "fewer than two keyboards were taken at start");
+    for (auto& keyboard : keyboards)
+        if (keyboard)
+            expectKeyOn(watcher, *keyboard, "a keyboard left after two were unplugged",
+                        Milliseconds(1500));
+    check(watcher.errorText() == startText,
+          "more messages later: " + watcher.errorText().substr(startText.size()));
+}
+
+// Unlinks what devtmpfs keeps in /dev/input besides the keyboards (the legacy
+// mouse device), so the directory goes with its last keyboard.
+void leaveOnlyKeyboardNodes()
+{
+    DIR* directory = opendir("/dev/input");
+    check(directory != nullptr, "no /dev/input");
+    std::vector<std::string> others;
+    while (const dirent* entry = readdir(directory))
+        if (entry->d_name[0] != '.' && std::strncmp(entry->d_name, "event", 5) != 0)
+            others.push_back(std::string("/dev/input/") + entry->d_name);
+    closedir(directory);
+    for (const std::string& node : others)
+        check(unlink(node.c_str()) == 0, "cannot remove " + node);
+}
+
+bool exists(const char* path)
+{
+    struct stat status {};
+    return stat(path, &status) == 0;
+}
+
+// /dev/input goes away with its last node and comes back with the next one.
+void inputDirectoryGoneAndBackIsWatchedAgain()
+{
+    auto first = std::make_unique<VirtualKeyboard>("first");
+    leaveOnlyKeyboardNodes();
+    WatcherProcess watcher;
+    waitUntilStarted(watcher);
+    first.reset();
+    const auto deadline = Clock::now() + Milliseconds(1000);
+    while (exists("/dev/input") && Clock::now() < deadline)
+        std::this_thread::sleep_for(Milliseconds(10));
+    if (exists("/dev/input"))
+        check(rmdir("/dev/input") == 0, "/dev/input stayed and cannot be removed");
+    std::this_thread::sleep_for(Milliseconds(600));  // past a hot-plug check
+    VirtualKeyboard second("second");
+    check(exists("/dev/input"), "/dev/input did not come back");
+    expectKeyOn(watcher, second, "the keyboard after the directory came back", Milliseconds(1500));
+}
+
+// Removing a node does not unplug its keyboard: a held key stays down until
+// it is let go, and the keyboard is still read.
+void removedNodeOfAHeldKeyboardIsStillRead()
+{
+    VirtualKeyboard keyboard;
+    WatcherProcess watcher;
+    waitUntilStarted(watcher);
+    keyboard.press(KEY_LEFTCTRL);
+    expectLine(watcher, "D ctrl");
+    const std::string node = keyboard.node();
+    check(unlink(node.c_str()) == 0, "cannot remove " + node);
+    expectQuiet(watcher, Milliseconds(800));
+    keyboard.release(KEY_LEFTCTRL);
+    expectLine(watcher, "U ctrl");
+    keyboard.press(KEY_LEFTMETA);
+    expectLine(watcher, "D cmd_left");
+}
+
+void noKeyboardAtStartThenOnePluggedIn()
+{
+    WatcherProcess watcher;
+    waitUntilStarted(watcher);
+    expectErrorText(watcher, banner);
+    std::this_thread::sleep_for(Milliseconds(200));
+    check(watcher.running(), "the watcher ended without a keyboard");
+    VirtualKeyboard late("late");
+    expectKeyOn(watcher, late, "the first keyboard", Milliseconds(1500));
+}
+
+// Started with standard input and output closed, the watcher's own
+// descriptors stay above 2, and the first change line fails like any write.
+void closedStandardStreamsAreNotReused()
+{
+    VirtualKeyboard keyboard;
+    WatcherOptions options;
+    options.closeStdinAndStdout = true;
+    WatcherProcess watcher(options);
+    waitUntilStarted(watcher);
+    for (int fd : {0, 1}) {
+        char target[64] = {};
+        const std::string link =
+            "/proc/" + std::to_string(watcher.pid()) + "/fd/" + std::to_string(fd);
+        check(readlink(link.c_str(), target, sizeof target - 1) < 0,
+              "descriptor " + std::to_string(fd) + " is " + target);
+    }
+    keyboard.press(KEY_LEFTALT);
+    expectEnd(watcher, "exit 1", Milliseconds(1000));
+    expectErrorText(watcher,
+                    banner +
+                        "orvel-keywatcher: cannot write to standard output: Bad file descriptor\n");
+}
+
 struct Case {
     const char* name;
     std::function<void()> run;
@@ -377,6 +638,14 @@ const Case cases[] = {
     {"output-failure", failedOutputIsReportedAndEndsTheWatcher},
     {"no-access", userWithoutAccessGetsAClearError},
     {"latency", latencyStaysWithinOneCycle},
+    {"pause", pauseSpacesThePassesAndFollowsTheFirst},
+    {"full-non-blocking-output", fullNonBlockingOutputWaitsForTheReader},
+    {"many-keyboards", manyKeyboardsPluggedInAtOnceAreAllWatched},
+    {"descriptor-limit", keyboardsBeyondTheDescriptorLimitAreNamedAndTakenLater},
+    {"node-removed-key-held", removedNodeOfAHeldKeyboardIsStillRead},
+    {"no-keyboard-at-start", noKeyboardAtStartThenOnePluggedIn},
+    {"closed-standard-streams", closedStandardStreamsAreNotReused},
+    {"input-directory-gone-and-back", inputDirectoryGoneAndBackIsWatchedAgain},
 };
 
 void onWatchdog(int)
@@ -391,7 +660,7 @@ void onWatchdog(int)
 int main(int argc, char** argv)
 {
     std::signal(SIGALRM, onWatchdog);
-    alarm(150);
+    alarm(270);
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
     const std::vector<std::string> wanted(argv + 1, argv + argc);
     int passed = 0, failed = 0;

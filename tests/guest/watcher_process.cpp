@@ -28,10 +28,29 @@ int remainingMs(Clock::time_point deadline)
     return left.count() > 0 ? static_cast<int>(left.count()) : 0;
 }
 
+// Fills a pipe that a slow reader has not read yet, and leaves it
+// non-blocking for the writer: "#\n" lines up to the brim.
+void fillNonBlocking(int fd)
+{
+    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK);
+    const char filler[] = "#\n#\n#\n#\n";
+    while (write(fd, filler, sizeof filler - 1) > 0) {}
+    while (write(fd, filler, 2) > 0) {}
+}
+
 // In the child, between fork and exec.
 [[noreturn]] void execWatcher(const WatcherOptions& options, int out, int err)
 {
-    if (options.stdoutPath) {
+    if (options.openFileLimit > 0) {
+        const rlim_t limit = static_cast<rlim_t>(options.openFileLimit);
+        const rlimit files{limit, limit};
+        if (setrlimit(RLIMIT_NOFILE, &files) != 0)
+            _exit(126);
+    }
+    if (options.closeStdinAndStdout) {
+        close(0);
+        close(1);
+    } else if (options.stdoutPath) {
         const int file = open(options.stdoutPath, O_WRONLY);
         if (file < 0)
             _exit(126);
@@ -55,6 +74,8 @@ WatcherProcess::WatcherProcess(const WatcherOptions& options)
     int out[2], err[2];
     if (pipe2(out, O_CLOEXEC) != 0 || pipe2(err, O_CLOEXEC) != 0)
         fail("pipe");
+    if (options.fullNonBlockingOutput)
+        fillNonBlocking(out[1]);
     pid_ = fork();
     if (pid_ < 0)
         fail("fork");
@@ -111,6 +132,16 @@ std::optional<Line> WatcherProcess::readLine(Milliseconds timeout)
             return std::nullopt;
     Line line{out_.substr(0, end), Clock::now()};
     out_.erase(0, end + 1);
+    return line;
+}
+
+std::optional<Line> WatcherProcess::readLineAfterFiller(Milliseconds timeout)
+{
+    const auto deadline = Clock::now() + timeout;
+    std::optional<Line> line;
+    do
+        line = readLine(std::chrono::duration_cast<Milliseconds>(deadline - Clock::now()));
+    while (line && line->text == "#");
     return line;
 }
 

@@ -18,6 +18,9 @@ struct WatcherOptions {
     bool asUnprivilegedUser = false;  // uid and gid 65534, no groups
     bool ignoreSigpipe = false;  // start it with SIGPIPE ignored
     const char* stdoutPath = nullptr;  // a file instead of the pipe
+    bool fullNonBlockingOutput = false;  // stdout a non-blocking pipe, already full
+    bool closeStdinAndStdout = false;  // started with descriptors 0 and 1 closed
+    int openFileLimit = 0;  // RLIMIT_NOFILE for the watcher, if not 0
 };
 
 struct Line {
@@ -39,6 +42,9 @@ public:
 
     // The next line on stdout, or nothing if none came in time.
     std::optional<Line> readLine(Milliseconds timeout = Milliseconds(1000));
+
+    // The next line on stdout that is not the filler of a full output pipe.
+    std::optional<Line> readLineAfterFiller(Milliseconds timeout = Milliseconds(1000));
 
     // Everything written on stdout within this time.
     std::string readFor(Milliseconds duration);

@@ -24,8 +24,8 @@ log=$cache/system-tests.log
     "$program" "$watcher" || exit 1
 
 echo "booting $(cat "$cache/package") under QEMU (TCG); console log: $log"
-"$here/boot_guest.sh" "$cache" "$initramfs" 240 2>&1 | tr -d '\r' >"$log"
-grep -E '^(ok |FAIL |latency: |[0-9]+ passed, )' "$log"
+"$here/boot_guest.sh" "$cache" "$initramfs" 300 2>&1 | tr -d '\r' >"$log"
+grep -E '^(ok |FAIL |latency: |pause: |[0-9]+ passed, )' "$log"
 
 if ! grep -q '^guest-exit: 0$' "$log"; then
     if grep -q '^FAIL ' "$log"; then
