@@ -200,7 +200,7 @@ int main(int argc, char** argv)
             std::printf("\nIdle CPU over the same window, watcher and floor side by side:\n\n");
             std::printf("| keyboards | window | watcher | floor | watcher / floor |\n");
             std::printf("|---|---|---|---|---|\n");
-            for (int keyboards : {1, 3, 16})
+            for (int keyboards : {1, 3, 16, 64})
                 idleCpu(keyboards, window);
         }
         if (wanted("latency")) {

@@ -4,16 +4,14 @@
 #include <dirent.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <string>
-#include <vector>
 
 #include "../diagnostics.h"
 #include "../key_state.h"
 #include "evdev_keys.h"
+#include "growing_array.h"
 #include "hotplug.h"
 #include "keyboard_set.h"
 
@@ -36,31 +34,45 @@ bool rescanPending = false;
 
 // Nodes that could not be opened for want of a descriptor: each was named
 // once on stderr, and each is tried again at every hot-plug check.
-std::vector<std::string> waitingNodes;
+struct NodeName {
+    char text[32];
+};
+evdev::GrowingArray<NodeName> waitingNodes;
 
 bool isEventNode(const char* name)
 {
     return std::strncmp(name, "event", 5) == 0;
 }
 
-void stopWaitingFor(const char* name)
+// The node's place in waitingNodes, or its size if it is not there.
+std::size_t waitingIndexOf(const char* name)
 {
-    waitingNodes.erase(std::remove(waitingNodes.begin(), waitingNodes.end(), name),
-                       waitingNodes.end());
+    std::size_t index = 0;
+    while (index < waitingNodes.size() && std::strcmp(waitingNodes[index].text, name) != 0)
+        ++index;
+    return index;
 }
 
 // Offers one node to the keyboard set; true if the user may not open it.
 bool offer(const char* name)
 {
     const auto result = keyboards.add(inputDirectory, name);
+    const int error = errno;
+    const std::size_t waiting = waitingIndexOf(name);
     if (result != evdev::KeyboardSet::AddResult::noDescriptor) {
-        stopWaitingFor(name);
+        if (waiting < waitingNodes.size())
+            waitingNodes.removeAt(waiting);
         return result == evdev::KeyboardSet::AddResult::denied;
     }
-    if (std::find(waitingNodes.begin(), waitingNodes.end(), name) == waitingNodes.end()) {
-        const std::string what = std::string("cannot watch ") + inputDirectory + "/" + name;
-        report(what.c_str(), std::strerror(errno));
-        waitingNodes.emplace_back(name);
+    if (waiting < waitingNodes.size())
+        return false;  // named already
+    char what[64];
+    std::snprintf(what, sizeof what, "cannot watch %s/%s", inputDirectory, name);
+    report(what, std::strerror(error));
+    NodeName node{};
+    if (std::strlen(name) < sizeof node.text) {
+        std::memcpy(node.text, name, std::strlen(name));
+        waitingNodes.push(node);
     }
     return false;
 }
@@ -91,11 +103,11 @@ void checkHotplug()
         bool denied = false;
         rescanPending = scanInputDirectory(denied) != 0;  // out of descriptors: next time
     }
-    // From the back, on a copy of the name: a node taken now leaves the list.
+    // From the back, on a copy of the name: a node taken now leaves the list,
+    // and the last one takes its place.
     for (std::size_t i = waitingNodes.size(); i-- > 0;) {
-        char name[64];
-        std::snprintf(name, sizeof name, "%s", waitingNodes[i].c_str());
-        offer(name);
+        const NodeName node = waitingNodes[i];
+        offer(node.text);
     }
 }
 

@@ -105,8 +105,12 @@ KeyboardSet::AddResult KeyboardSet::add(const char* directory, const char* name)
         close(fd);
         return AddResult::passed;
     }
+    if (!keyboards_.push({fd, status.st_rdev, {}})) {
+        close(fd);
+        errno = ENOMEM;
+        return AddResult::noDescriptor;
+    }
     maskAllEvents(fd);
-    keyboards_.push_back({fd, status.st_rdev, {}});
     return AddResult::taken;
 }
 
@@ -137,8 +141,7 @@ bool KeyboardSet::refresh(Keyboard& keyboard)
 void KeyboardSet::drop(std::size_t index)
 {
     close(keyboards_[index].fd);
-    keyboards_[index] = keyboards_.back();
-    keyboards_.pop_back();
+    keyboards_.removeAt(index);
 }
 
 }  // namespace evdev

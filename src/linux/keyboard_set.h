@@ -6,9 +6,9 @@
 #include <sys/types.h>
 
 #include <cstddef>
-#include <vector>
 
 #include "evdev_keys.h"
+#include "growing_array.h"
 
 namespace evdev {
 
@@ -19,7 +19,7 @@ public:
         taken,  // a keyboard, now watched
         passed,  // no keyboard, one already held, or gone again: nothing to do
         denied,  // the user may not open it
-        noDescriptor,  // the process or system is out of descriptors: try later
+        noDescriptor,  // out of descriptors (or memory) for it: try later
     };
 
     KeyboardSet() = default;
@@ -53,7 +53,7 @@ private:
     static bool refresh(Keyboard& keyboard);
     void drop(std::size_t index);
 
-    std::vector<Keyboard> keyboards_;
+    GrowingArray<Keyboard> keyboards_;
 };
 
 }  // namespace evdev
