@@ -1,0 +1,24 @@
+# Cross build for macOS on a Linux machine, for the tests only: zig's C++
+# compiler through tests/macos/zig-c++, LLVM's archiver, and the stand-in
+# CoreGraphics framework under tests/macos/Frameworks (a header and a link stub
+# written from Apple's documentation). The architecture and the deployment
+# target are the project's own macOS choices.
+set(CMAKE_SYSTEM_NAME Darwin)
+set(CMAKE_SYSTEM_PROCESSOR arm64)
+set(CMAKE_CXX_COMPILER "${CMAKE_CURRENT_LIST_DIR}/zig-c++")
+set(CMAKE_OSX_SYSROOT "" CACHE PATH "zig carries Darwin's headers itself")
+
+find_program(ORVEL_LLVM_AR NAMES llvm-ar llvm-ar-14 REQUIRED)
+find_program(ORVEL_LLVM_RANLIB NAMES llvm-ranlib llvm-ranlib-14 REQUIRED)
+set(CMAKE_AR "${ORVEL_LLVM_AR}" CACHE FILEPATH "" FORCE)
+set(CMAKE_RANLIB "${ORVEL_LLVM_RANLIB}" CACHE FILEPATH "" FORCE)
+# CMake may run install_name_tool on installed files; there is none here.
+set(CMAKE_INSTALL_NAME_TOOL "true" CACHE FILEPATH "" FORCE)
+
+set(CMAKE_CXX_FLAGS_INIT "-F${CMAKE_CURRENT_LIST_DIR}/Frameworks")
+set(CMAKE_EXE_LINKER_FLAGS_INIT "-F${CMAKE_CURRENT_LIST_DIR}/Frameworks")
+
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
