@@ -25,26 +25,30 @@ failures=0
 mount -t tmpfs tmpfs /dev || exit 1
 out=$(mktemp -d)
 
-check() {  # NAME EXPECTED-STDERR [RUNNER...]
-    name=$1 expected=$2
-    shift 2
-    "$@" "$watcher" >"$out/stdout" 2>"$out/stderr"
-    status=$?
+# Judges a finished run: STATUS is what it must have ended with, EXPECTED
+# what it must have written on stderr; nothing may be on stdout.
+verdict() {  # NAME STATUS EXPECTED-STATUS EXPECTED-STDERR
     problem=
-    [ "$status" = 1 ] || problem="exit status $status, not 1"
+    [ "$2" = "$3" ] || problem="exit status $2, not $3"
     [ -s "$out/stdout" ] && problem="$problem; wrote to stdout: $(cat "$out/stdout")"
-    printf '%s' "$expected" | cmp -s - "$out/stderr" ||
+    printf '%s' "$4" | cmp -s - "$out/stderr" ||
         problem="$problem; stderr was: $(cat "$out/stderr")"
     if [ -n "$problem" ]; then
-        echo "FAIL $name: $problem"
+        echo "FAIL $1: $problem"
         failures=$((failures + 1))
     else
-        echo "ok $name"
+        echo "ok $1"
     fi
 }
 
+check() {  # NAME EXPECTED-STDERR [RUNNER...]: fails at once with status 1
+    name=$1 expected=$2
+    shift 2
+    "$@" "$watcher" >"$out/stdout" 2>"$out/stderr"
+    verdict "$name" $? 1 "$expected"
+}
+
 starts() {  # NAME: starts, waits for a keyboard, stops on SIGTERM with status 0
-    name=$1
     "$watcher" >"$out/stdout" 2>"$out/stderr" &
     pid=$!
     tries=0
@@ -52,18 +56,8 @@ starts() {  # NAME: starts, waits for a keyboard, stops on SIGTERM with status 0
     sleep 0.2
     kill -TERM "$pid" 2>/dev/null
     wait "$pid"
-    status=$?
-    problem=
-    [ "$status" = 0 ] || problem="exit status $status, not 0 after SIGTERM"
-    [ -s "$out/stdout" ] && problem="$problem; wrote to stdout: $(cat "$out/stdout")"
-    printf 'Orvel macOS key watcher started\n' | cmp -s - "$out/stderr" ||
-        problem="$problem; stderr was: $(cat "$out/stderr")"
-    if [ -n "$problem" ]; then
-        echo "FAIL $name: $problem"
-        failures=$((failures + 1))
-    else
-        echo "ok $name"
-    fi
+    verdict "$1" $? 0 "Orvel macOS key watcher started
+"
 }
 
 prefix="orvel-keywatcher: cannot read any keyboard in /dev/input"
@@ -93,5 +87,6 @@ $hint
 else
     echo "skipped not-a-keyboard and permission-denied: making device nodes needs root"
 fi
+rm -rf "$out"
 exit $((failures > 0))
 INNER
