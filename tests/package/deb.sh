@@ -43,7 +43,10 @@ else
 fi
 rm -rf "$binary"
 
-findings=$(lintian --fail-on none "$package" 2>/dev/null | grep -E '^[EW]: ')
+# lintian leaves temporary files behind; they stay in the build folder.
+scratch=$(mktemp -d "$build/lintian-tmp.XXXXXX")
+findings=$(TMPDIR=$scratch lintian --fail-on none "$package" 2>/dev/null | grep -E '^[EW]: ')
+rm -rf "$scratch"
 [ -z "$findings" ] && ok "lintian: no error, no warning" || fail "lintian:
 $findings"
 exit $((failures > 0))
