@@ -24,17 +24,25 @@ public:
     T* begin() { return items_; }
     T* end() { return items_ + size_; }
 
+    // Makes room for one more item; false if memory ran out.
+    bool makeRoom()
+    {
+        if (size_ < capacity_)
+            return true;
+        const std::size_t capacity = capacity_ ? 2 * capacity_ : 8;
+        void* grown = std::realloc(items_, capacity * sizeof(T));
+        if (!grown)
+            return false;
+        items_ = static_cast<T*>(grown);
+        capacity_ = capacity;
+        return true;
+    }
+
     // Appends a copy; false with nothing changed if memory ran out.
     bool push(const T& item)
     {
-        if (size_ == capacity_) {
-            const std::size_t capacity = capacity_ ? 2 * capacity_ : 8;
-            void* grown = std::realloc(items_, capacity * sizeof(T));
-            if (!grown)
-                return false;
-            items_ = static_cast<T*>(grown);
-            capacity_ = capacity;
-        }
+        if (!makeRoom())
+            return false;
         items_[size_++] = item;
         return true;
     }

@@ -15,20 +15,23 @@ namespace evdev {
 
 namespace {
 
-// Opens a node read-only: the watcher never writes (and so never injects
-// events), never blocks and leaks no descriptor into other programs.
-int openNode(const char* directory, const char* name)
+// DIRECTORY/NAME into `path`; false if it does not fit.
+bool joinPath(char (&path)[64], const char* directory, const char* name)
 {
-    char path[64];
     const std::size_t directoryLength = std::strlen(directory);
     const std::size_t nameLength = std::strlen(name);
-    if (directoryLength + 1 + nameLength >= sizeof path) {
-        errno = ENAMETOOLONG;
-        return -1;
-    }
+    if (directoryLength + 1 + nameLength >= sizeof path)
+        return false;
     std::memcpy(path, directory, directoryLength);
     path[directoryLength] = '/';
     std::memcpy(path + directoryLength + 1, name, nameLength + 1);
+    return true;
+}
+
+// Opens a node read-only: the watcher never writes (and so never injects
+// events), never blocks and leaks no descriptor into other programs.
+int openNode(const char* path)
+{
     return aboveStandardStreams(open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC));
 }
 
@@ -84,34 +87,44 @@ KeyboardSet::~KeyboardSet()
 
 KeyboardSet::AddResult KeyboardSet::add(const char* directory, const char* name)
 {
-    const int fd = openNode(directory, name);
-    if (fd < 0)
-        return openFailure();
-
-    struct stat status {};
-    bool keep = fstat(fd, &status) == 0 && S_ISCHR(status.st_mode) && isKeyboard(fd);
-    for (std::size_t i = 0; keep && i < keyboards_.size(); ++i) {
-        if (keyboards_[i].device != status.st_rdev)
-            continue;
-        // Held already, unless that device has gone and a new one has its
-        // number; the set would otherwise learn of that only at its next read.
-        if (refresh(keyboards_[i]))
-            keep = false;
-        else
-            drop(i);
-        break;
-    }
-    if (!keep) {
-        close(fd);
+    char path[64];
+    if (!joinPath(path, directory, name))
         return AddResult::passed;
-    }
-    if (!keyboards_.push({fd, status.st_rdev, {}})) {
-        close(fd);
+    // A device held already is not opened again: closing an evdev descriptor
+    // waits for the kernel's RCU grace period, and would stall polling at
+    // every attribute change and rescan.
+    struct stat status {};
+    if (stat(path, &status) == 0 && S_ISCHR(status.st_mode) && isHeld(status.st_rdev))
+        return AddResult::passed;
+    // Room first, so that a keyboard opened is never closed again for want of it.
+    if (!keyboards_.makeRoom()) {
         errno = ENOMEM;
         return AddResult::noDescriptor;
     }
+    const int fd = openNode(path);
+    if (fd < 0)
+        return openFailure();
+    if (fstat(fd, &status) != 0 || !S_ISCHR(status.st_mode) || isHeld(status.st_rdev) ||
+        !isKeyboard(fd)) {
+        close(fd);
+        return AddResult::passed;
+    }
     maskAllEvents(fd);
+    keyboards_.push({fd, status.st_rdev, {}});
     return AddResult::taken;
+}
+
+bool KeyboardSet::isHeld(dev_t device)
+{
+    for (std::size_t i = 0; i < keyboards_.size(); ++i) {
+        if (keyboards_[i].device != device)
+            continue;
+        if (refresh(keyboards_[i]))
+            return true;
+        drop(i);
+        return false;
+    }
+    return false;
 }
 
 void KeyboardSet::readKeys(KeyBitmap& keys)

@@ -30,7 +30,8 @@ public:
     // Opens the node `name` in `directory` and keeps it if it is a keyboard
     // that is not held yet. Devices are told apart by their device number,
     // not by the node's name or inode: a node may be removed and made again.
-    // On denied and noDescriptor, errno tells why.
+    // A device held already is not opened at all. On denied and
+    // noDescriptor, errno tells why.
     AddResult add(const char* directory, const char* name);
 
     // The key state of all keyboards together: a key is down when it is down
@@ -48,6 +49,11 @@ private:
         dev_t device;
         KeyBitmap keys;  // the last good reading
     };
+
+    // True if a keyboard with this device number is held and still there.
+    // One whose device has gone is dropped, so that a new device given its
+    // number can be taken.
+    bool isHeld(dev_t device);
 
     // Reads one keyboard into its `keys`; false once its device is gone.
     static bool refresh(Keyboard& keyboard);

@@ -457,7 +457,10 @@ void expectKeyOn(WatcherProcess& watcher, VirtualKeyboard& keyboard, const std::
     try {
         expectLine(watcher, "D alt", timeout);
     } catch (const Failure& failure) {
-        throw Failure(which + " (" + keyboard.node() + "): " + failure.what());
+        std::string said = watcher.errorText().substr(0, 300);
+        std::replace(said.begin(), said.end(), '\n', '|');
+        throw Failure(which + " (" + keyboard.node() + "): " + failure.what() +
+                      "; stderr: " + said);
     }
     keyboard.release(KEY_RIGHTALT);
     expectLine(watcher, "U alt");
@@ -605,9 +608,10 @@ void closedStandardStreamsAreNotReused()
         char target[64] = {};
         const std::string link =
             "/proc/" + std::to_string(watcher.pid()) + "/fd/" + std::to_string(fd);
-        check(readlink(link.c_str(), target, sizeof target - 1) < 0,
-              "descriptor " + std::to_string(fd) + " is " + target);
+        const bool taken = readlink(link.c_str(), target, sizeof target - 1) >= 0;
+        check(!taken, "descriptor " + std::to_string(fd) + " is " + target);
     }
+
     keyboard.press(KEY_LEFTALT);
     expectEnd(watcher, "exit 1", Milliseconds(1000));
     expectErrorText(watcher,
