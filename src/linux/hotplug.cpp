@@ -5,7 +5,6 @@
 
 #include <cerrno>
 #include <cstdint>
-#include <cstring>
 
 #include "descriptors.h"
 
@@ -17,11 +16,6 @@ constexpr std::uint32_t nodeEvents = IN_CREATE | IN_MOVED_TO | IN_ATTRIB;
 // Removing a node is not unplugging its keyboard, so deletions are not
 // watched: a keyboard is dropped only once its device is gone.
 constexpr std::uint32_t watchedEvents = nodeEvents | IN_MOVE_SELF | IN_ONLYDIR;
-
-bool isEventNode(const char* name)
-{
-    return std::strncmp(name, "event", 5) == 0;
-}
 
 }  // namespace
 
@@ -73,7 +67,7 @@ void HotplugWatch::apply(const inotify_event& event, void (*changed)(const char*
     } else if (event.mask & IN_MOVE_SELF) {
         inotify_rm_watch(fd_, watch_);  // moved elsewhere: watch the path again
         watch_ = -1;
-    } else if ((event.mask & nodeEvents) && event.len > 0 && isEventNode(event.name)) {
+    } else if ((event.mask & nodeEvents) && event.len > 0) {
         changed(event.name);
     }
 }

@@ -19,8 +19,8 @@ public:
     int start();
 
     // Reads every pending event without blocking and calls `changed` with the
-    // name of each event node created, moved in, or whose attributes changed
-    // (it may have become readable). Returns true when the whole directory
+    // name of each node created, moved in, or whose attributes changed (it
+    // may have become readable). Returns true when the whole directory
     // must be scanned again: events were lost, or the directory came back.
     bool drain(void (*changed)(const char* name));
 

@@ -53,9 +53,12 @@ std::size_t waitingIndexOf(const char* name)
     return index;
 }
 
-// Offers one node to the keyboard set; true if the user may not open it.
+// Offers one node of the input directory to the keyboard set, if it is an
+// event node; true if the user may not open it.
 bool offer(const char* name)
 {
+    if (!isEventNode(name))
+        return false;
     const auto result = keyboards.add(inputDirectory, name);
     const int error = errno;
     const std::size_t waiting = waitingIndexOf(name);
@@ -69,9 +72,9 @@ bool offer(const char* name)
     char what[64];
     std::snprintf(what, sizeof what, "cannot watch %s/%s", inputDirectory, name);
     report(what, std::strerror(error));
-    NodeName node{};
+    NodeName node;
     if (std::strlen(name) < sizeof node.text) {
-        std::memcpy(node.text, name, std::strlen(name));
+        std::strcpy(node.text, name);
         waitingNodes.push(node);
     }
     return false;
@@ -82,7 +85,7 @@ void offerChanged(const char* name)
     offer(name);
 }
 
-// Offers every event node in the directory. Returns 0, or errno when the
+// Offers every node in the directory. Returns 0, or errno when the
 // directory cannot be read; `denied` tells whether any node was refused.
 int scanInputDirectory(bool& denied)
 {
@@ -90,7 +93,7 @@ int scanInputDirectory(bool& denied)
     if (!directory)
         return errno;
     while (const dirent* entry = readdir(directory))
-        if (isEventNode(entry->d_name) && offer(entry->d_name))
+        if (offer(entry->d_name))
             denied = true;
     closedir(directory);
     return 0;

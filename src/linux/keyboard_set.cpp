@@ -104,6 +104,7 @@ KeyboardSet::AddResult KeyboardSet::add(const char* directory, const char* name)
     const int fd = openNode(path);
     if (fd < 0)
         return openFailure();
+    // Asked again of the open node: the path may have been replaced since.
     if (fstat(fd, &status) != 0 || !S_ISCHR(status.st_mode) || isHeld(status.st_rdev) ||
         !isKeyboard(fd)) {
         close(fd);
