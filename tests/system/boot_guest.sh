@@ -7,6 +7,12 @@ set -eu
 cache=$1 initramfs=$2 seconds=$3
 # i8042.nokbd: no emulated PS/2 keyboard, so the guest's keyboards are the
 # tests' own virtual ones.
+#
+# QEMU's standard input is /dev/null: its serial console on stdio would
+# otherwise set up the terminal that the tests were started from, and
+# `timeout` runs it in a background process group, where the kernel stops a
+# process that changes its terminal's settings (SIGTTOU).
+exec </dev/null
 exec timeout --kill-after=5 "$seconds" qemu-system-x86_64 \
     -accel tcg -m 512 -smp 1 -nodefaults -no-reboot -display none \
     -serial stdio -monitor none \
