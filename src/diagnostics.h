@@ -5,3 +5,7 @@ inline constexpr const char* programName = "orvel-keywatcher";
 
 // Writes "orvel-keywatcher: what: why" and a line feed on standard error.
 void report(const char* what, const char* why);
+
+// Writes "orvel-keywatcher: text" and a line feed: the one line of advice
+// that may follow a report.
+void advise(const char* text);

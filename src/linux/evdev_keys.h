@@ -29,4 +29,11 @@ bool bitIsSet(const unsigned long* bitmap, std::size_t words, int key);
 // the devices the watcher treats as keyboards.
 bool hasModifierKey(const unsigned long* capabilities, std::size_t words);
 
+// Reads a capability bitmap as sysfs shows it (capabilities/key): the words
+// in hex, separated by spaces, the most significant first and leading zero
+// words left out, so the last word written is word 0. A word is as wide as
+// the reader's unsigned long. Fills `words` (higher words are dropped);
+// false if the text is empty or not such a list.
+bool parseCapabilityWords(const char* text, unsigned long* words, std::size_t count);
+
 }  // namespace evdev

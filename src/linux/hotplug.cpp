@@ -27,31 +27,33 @@ HotplugWatch::~HotplugWatch()
 
 int HotplugWatch::start()
 {
-    fd_ = aboveStandardStreams(inotify_init1(IN_NONBLOCK | IN_CLOEXEC));
-    if (fd_ < 0)
-        return errno;
-    watch_ = inotify_add_watch(fd_, directory_, watchedEvents);
-    return watch_ < 0 ? errno : 0;
+    return watchDirectory() ? 0 : errno;
 }
 
-bool HotplugWatch::drain(void (*changed)(const char* name))
+bool HotplugWatch::watchDirectory()
+{
+    if (fd_ < 0)
+        fd_ = aboveStandardStreams(inotify_init1(IN_NONBLOCK | IN_CLOEXEC));
+    if (fd_ < 0)
+        return false;
+    watch_ = inotify_add_watch(fd_, directory_, watchedEvents);
+    return watch_ >= 0;
+}
+
+bool HotplugWatch::check(void (*changed)(const char* name))
 {
     bool rescan = false;
     alignas(inotify_event) char buffer[4096];
-    ssize_t length;
-    while ((length = read(fd_, buffer, sizeof buffer)) > 0) {
-        for (ssize_t offset = 0; offset < length;) {
-            const auto* event = reinterpret_cast<const inotify_event*>(buffer + offset);
-            apply(*event, changed, rescan);
-            offset += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
-        }
+    const ssize_t length = fd_ < 0 ? -1 : read(fd_, buffer, sizeof buffer);
+    for (ssize_t offset = 0; offset < length;) {
+        const auto* event = reinterpret_cast<const inotify_event*>(buffer + offset);
+        apply(*event, changed, rescan);
+        offset += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
     }
-    // While the directory is gone, look for it again at every check: one
-    // failing call, and it is found within a check of coming back.
-    if (watch_ < 0) {
-        watch_ = inotify_add_watch(fd_, directory_, watchedEvents);
-        rescan = rescan || watch_ >= 0;
-    }
+    // While the directory is gone, or inotify cannot be had, try again at
+    // every check: one failing call, and the watch is back within a check.
+    if (watch_ < 0 && watchDirectory())
+        rescan = true;
     return rescan;
 }
 

@@ -1,7 +1,9 @@
 // Keyboards plugged in while the watcher runs, found through inotify on the
 // input directory and checked without blocking. The directory itself may go
 // away with its last node (devtmpfs removes empty folders) and come back with
-// the next one; the watch then follows it.
+// the next one; the watch then follows it. Where inotify cannot be had (the
+// user's inotify instances or watches are used up), it is tried again at
+// every check, and the caller reads the directory meanwhile.
 #pragma once
 
 struct inotify_event;
@@ -18,18 +20,24 @@ public:
     // Starts watching the directory. Returns 0, or errno if it cannot be.
     int start();
 
-    // Reads every pending event without blocking and calls `changed` with the
-    // name of each node created, moved in, or whose attributes changed (it
-    // may have become readable). Returns true when the whole directory
-    // must be scanned again: events were lost, or the directory came back.
-    bool drain(void (*changed)(const char* name));
+    // False while the directory is not watched: nothing tells of new nodes.
+    bool watching() const { return watch_ >= 0; }
+
+    // Reads the pending events without blocking, at most one buffer of them
+    // so that a storm of events cannot hold a pass back (the rest wait for
+    // the next check), and calls `changed` with the name of each node
+    // created, moved in, or whose attributes changed (it may have become
+    // readable). Returns true when the whole directory must be scanned
+    // again: events were lost, or the watch was just set up again.
+    bool check(void (*changed)(const char* name));
 
 private:
     void apply(const inotify_event& event, void (*changed)(const char* name), bool& rescan);
+    bool watchDirectory();
 
     const char* directory_;
-    int fd_ = -1;
-    int watch_ = -1;  // -1 while the directory is gone
+    int fd_ = -1;  // -1 while inotify cannot be had
+    int watch_ = -1;  // -1 while the directory is not watched
 };
 
 }  // namespace evdev

@@ -30,14 +30,16 @@ evdev::KeyboardSet keyboards;
 evdev::KeyBitmap keysDown;
 evdev::HotplugWatch hotplug(inputDirectory);
 unsigned passesSinceHotplugCheck = 0;
+unsigned hotplugChecks = 0;
 bool rescanPending = false;
 
-// Nodes that could not be opened for want of a descriptor: each was named
-// once on stderr, and each is tried again at every hot-plug check.
-struct NodeName {
-    char text[32];
+// Nodes to try again at every hot-plug check: out of descriptors or memory
+// for them (each named once on stderr), or interrupted.
+struct WaitingNode {
+    char name[32];
+    unsigned triedAt;  // the hot-plug check that last offered it
 };
-evdev::GrowingArray<NodeName> waitingNodes;
+evdev::GrowingArray<WaitingNode> waitingNodes;
 
 bool isEventNode(const char* name)
 {
@@ -48,9 +50,30 @@ bool isEventNode(const char* name)
 std::size_t waitingIndexOf(const char* name)
 {
     std::size_t index = 0;
-    while (index < waitingNodes.size() && std::strcmp(waitingNodes[index].text, name) != 0)
+    while (index < waitingNodes.size() && std::strcmp(waitingNodes[index].name, name) != 0)
         ++index;
     return index;
+}
+
+void keepForLater(const char* name, int error)
+{
+    const std::size_t waiting = waitingIndexOf(name);
+    if (waiting < waitingNodes.size()) {
+        waitingNodes[waiting].triedAt = hotplugChecks;  // named already
+        return;
+    }
+    // A signal is no news; a shortage is.
+    if (error != EINTR) {
+        char what[64];
+        std::snprintf(what, sizeof what, "cannot watch %s/%s", inputDirectory, name);
+        report(what, std::strerror(error));
+    }
+    WaitingNode node;
+    if (std::strlen(name) < sizeof node.name) {
+        std::strcpy(node.name, name);
+        node.triedAt = hotplugChecks;
+        waitingNodes.push(node);
+    }
 }
 
 // Offers one node of the input directory to the keyboard set, if it is an
@@ -60,24 +83,14 @@ bool offer(const char* name)
     if (!isEventNode(name))
         return false;
     const auto result = keyboards.add(inputDirectory, name);
-    const int error = errno;
+    if (result == evdev::AddResult::later) {
+        keepForLater(name, errno);
+        return false;
+    }
     const std::size_t waiting = waitingIndexOf(name);
-    if (result != evdev::KeyboardSet::AddResult::noDescriptor) {
-        if (waiting < waitingNodes.size())
-            waitingNodes.removeAt(waiting);
-        return result == evdev::KeyboardSet::AddResult::denied;
-    }
     if (waiting < waitingNodes.size())
-        return false;  // named already
-    char what[64];
-    std::snprintf(what, sizeof what, "cannot watch %s/%s", inputDirectory, name);
-    report(what, std::strerror(error));
-    NodeName node;
-    if (std::strlen(name) < sizeof node.text) {
-        std::strcpy(node.text, name);
-        waitingNodes.push(node);
-    }
-    return false;
+        waitingNodes.removeAt(waiting);
+    return result == evdev::AddResult::denied;
 }
 
 void offerChanged(const char* name)
@@ -99,18 +112,22 @@ int scanInputDirectory(bool& denied)
     return 0;
 }
 
+// Without a watch on the directory, it is read at every check: cheap, since
+// only what may be a keyboard and is not held yet is ever opened.
 void checkHotplug()
 {
-    rescanPending = hotplug.drain(offerChanged) || rescanPending;
+    ++hotplugChecks;
+    rescanPending = hotplug.check(offerChanged) || rescanPending || !hotplug.watching();
     if (rescanPending) {
         bool denied = false;
         rescanPending = scanInputDirectory(denied) != 0;  // out of descriptors: next time
     }
-    // From the back, on a copy of the name: a node taken now leaves the list,
-    // and the last one takes its place.
+    // From the back, on a copy of the node: one taken now leaves the list,
+    // and the last one, offered already, takes its place.
     for (std::size_t i = waitingNodes.size(); i-- > 0;) {
-        const NodeName node = waitingNodes[i];
-        offer(node.text);
+        const WaitingNode node = waitingNodes[i];
+        if (node.triedAt != hotplugChecks)
+            offer(node.name);
     }
 }
 
@@ -131,18 +148,22 @@ const char* hintFor(int error)
 }  // namespace
 
 // Fails only where the watcher can never work: /dev/input missing or
-// unreadable, or no keyboard taken and some node refused to this user. With
-// no keyboard attached yet it starts all the same and waits for one.
+// unreadable, or no keyboard taken and some keyboard refused to this user.
+// With no keyboard attached yet, or no inotify, it starts all the same.
 bool openKeyState(KeyStateFailure& failure)
 {
     // Watch before the scan, so no keyboard slips in between the two.
-    if (const int error = hotplug.start())
-        return fail(failure, readContext, std::strerror(error), hintFor(error));
+    const int watchError = hotplug.start();
     bool denied = false;
     if (const int error = scanInputDirectory(denied))
         return fail(failure, readContext, std::strerror(error), hintFor(error));
     if (keyboards.size() == 0 && denied)
         return fail(failure, readContext, std::strerror(EACCES), permissionHint);
+    // The keyboards can be read all the same; only news of new ones is lost.
+    if (watchError) {
+        report("cannot watch /dev/input for new keyboards", std::strerror(watchError));
+        advise("new keyboards will be found by reading /dev/input again every 0.4 s");
+    }
     return true;
 }
 

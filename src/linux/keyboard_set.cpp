@@ -1,15 +1,11 @@
 #include "keyboard_set.h"
 
-#include <fcntl.h>
-#include <linux/input.h>
-#include <sys/ioctl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
 
-#include "descriptors.h"
+#include "evdev_device.h"
 
 namespace evdev {
 
@@ -28,56 +24,30 @@ bool joinPath(char (&path)[64], const char* directory, const char* name)
     return true;
 }
 
-// Opens a node read-only: the watcher never writes (and so never injects
-// events), never blocks and leaks no descriptor into other programs.
-int openNode(const char* path)
-{
-    return aboveStandardStreams(open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC));
-}
+struct FailureMeaning {
+    int error;
+    AddResult result;
+};
 
-bool isKeyboard(int fd)
-{
-    KeyBitmap capabilities{};
-    if (ioctl(fd, EVIOCGBIT(EV_KEY, sizeof capabilities), capabilities) < 0)
-        return false;
-    return hasModifierKey(capabilities, keyBitmapWords);
-}
-
-// Masks every event type for this client, so the kernel queues nothing for a
-// reader that never reads. The kernel takes the mask in whole longs. Kernels
-// before 4.4 lack the call; that only costs them a full queue.
-void maskAllEvents(int fd)
-{
-    const unsigned long noTypes[(EV_CNT + bitsPerLong - 1) / bitsPerLong] = {};
-    input_mask mask{};
-    mask.type = 0;  // the mask of event types itself
-    mask.codes_size = sizeof noTypes;
-    mask.codes_ptr = reinterpret_cast<std::uintptr_t>(noTypes);
-    ioctl(fd, EVIOCSMASK, &mask);
-}
-
-// The device's current key bitmap; false with errno set if it cannot be had.
-// A signal may interrupt the call while it waits for the device's lock; that
-// is no failure of the device.
-bool readKeyState(int fd, KeyBitmap& state)
-{
-    int result;
-    do
-        result = ioctl(fd, EVIOCGKEY(sizeof state), state);
-    while (result < 0 && errno == EINTR);
-    return result >= 0;
-}
-
-KeyboardSet::AddResult openFailure()
-{
-    if (errno == EACCES || errno == EPERM)
-        return KeyboardSet::AddResult::denied;
-    if (errno == EMFILE || errno == ENFILE)
-        return KeyboardSet::AddResult::noDescriptor;
-    return KeyboardSet::AddResult::passed;  // gone again, or not a device
-}
+// Any other failure: the node went again, or is no device.
+constexpr FailureMeaning failureMeanings[] = {
+    {EACCES, AddResult::denied}, {EPERM, AddResult::denied},
+    // Shortages that pass. And evdev waits for a device's lock
+    // interruptibly: a signal (job control stopping the watcher, say) makes
+    // open or an ioctl fail with EINTR, which SA_RESTART does not cover.
+    {EMFILE, AddResult::later},  {ENFILE, AddResult::later},
+    {ENOMEM, AddResult::later},  {EINTR, AddResult::later},
+};
 
 }  // namespace
+
+AddResult resultOfFailure(int error)
+{
+    for (const FailureMeaning& meaning : failureMeanings)
+        if (meaning.error == error)
+            return meaning.result;
+    return AddResult::passed;
+}
 
 KeyboardSet::~KeyboardSet()
 {
@@ -85,33 +55,52 @@ KeyboardSet::~KeyboardSet()
         close(keyboard.fd);
 }
 
-KeyboardSet::AddResult KeyboardSet::add(const char* directory, const char* name)
+AddResult KeyboardSet::add(const char* directory, const char* name)
 {
     char path[64];
     if (!joinPath(path, directory, name))
         return AddResult::passed;
-    // A device held already is not opened again: closing an evdev descriptor
-    // waits for the kernel's RCU grace period, and would stall polling at
-    // every attribute change and rescan.
-    struct stat status {};
-    if (stat(path, &status) == 0 && S_ISCHR(status.st_mode) && isHeld(status.st_rdev))
+    struct stat node {};
+    if (stat(path, &node) != 0)
+        return resultOfFailure(errno);
+    if (!S_ISCHR(node.st_mode) || isHeld(node.st_rdev) || isKnownOther(node))
         return AddResult::passed;
+    if (kindFromSysfs(node.st_rdev) == DeviceKind::other) {
+        rememberOther(node);
+        return AddResult::passed;
+    }
+    return openIfKeyboard(path);
+}
+
+AddResult KeyboardSet::openIfKeyboard(const char* path)
+{
     // Room first, so that a keyboard opened is never closed again for want of it.
     if (!keyboards_.makeRoom()) {
         errno = ENOMEM;
-        return AddResult::noDescriptor;
+        return AddResult::later;
     }
     const int fd = openNode(path);
     if (fd < 0)
-        return openFailure();
+        return resultOfFailure(errno);
     // Asked again of the open node: the path may have been replaced since.
-    if (fstat(fd, &status) != 0 || !S_ISCHR(status.st_mode) || isHeld(status.st_rdev) ||
-        !isKeyboard(fd)) {
+    struct stat node {};
+    if (fstat(fd, &node) != 0 || !S_ISCHR(node.st_mode) || isHeld(node.st_rdev)) {
         close(fd);
         return AddResult::passed;
     }
+    const DeviceKind kind = kindOfOpenDevice(fd);
+    if (kind != DeviceKind::keyboard) {
+        const int error = errno;
+        close(fd);
+        if (kind == DeviceKind::unknown && resultOfFailure(error) == AddResult::later) {
+            errno = error;
+            return AddResult::later;
+        }
+        rememberOther(node);
+        return AddResult::passed;
+    }
     maskAllEvents(fd);
-    keyboards_.push({fd, status.st_rdev, {}});
+    keyboards_.push({fd, node.st_rdev, {}});
     return AddResult::taken;
 }
 
@@ -126,6 +115,25 @@ bool KeyboardSet::isHeld(dev_t device)
         return false;
     }
     return false;
+}
+
+bool KeyboardSet::isKnownOther(const struct stat& node)
+{
+    for (const OtherDevice& other : others_)
+        if (other.device == node.st_rdev)
+            return other.inode == node.st_ino;
+    return false;
+}
+
+void KeyboardSet::rememberOther(const struct stat& node)
+{
+    for (OtherDevice& other : others_) {
+        if (other.device == node.st_rdev) {
+            other.inode = node.st_ino;
+            return;
+        }
+    }
+    others_.push({node.st_rdev, node.st_ino});  // out of memory: asked again next time
 }
 
 void KeyboardSet::readKeys(KeyBitmap& keys)

@@ -3,6 +3,7 @@
 // EVIOCGKEY; the watcher subscribes to no events and never reads any.
 #pragma once
 
+#include <sys/stat.h>
 #include <sys/types.h>
 
 #include <cstddef>
@@ -12,26 +13,29 @@
 
 namespace evdev {
 
+// What became of a node offered to the set.
+enum class AddResult {
+    taken,  // a keyboard, now watched
+    passed,  // no keyboard, one already held, or gone again: nothing to do
+    denied,  // the user may not open it
+    later,  // a passing shortage or an interrupted call: try it again later
+};
+
+// What a failed call on a node means for it; `error` is the call's errno.
+AddResult resultOfFailure(int error);
+
 class KeyboardSet {
 public:
-    // What became of a node offered to the set.
-    enum class AddResult {
-        taken,  // a keyboard, now watched
-        passed,  // no keyboard, one already held, or gone again: nothing to do
-        denied,  // the user may not open it
-        noDescriptor,  // out of descriptors (or memory) for it: try later
-    };
-
     KeyboardSet() = default;
     KeyboardSet(const KeyboardSet&) = delete;
     KeyboardSet& operator=(const KeyboardSet&) = delete;
     ~KeyboardSet();
 
-    // Opens the node `name` in `directory` and keeps it if it is a keyboard
-    // that is not held yet. Devices are told apart by their device number,
-    // not by the node's name or inode: a node may be removed and made again.
-    // A device held already is not opened at all. On denied and
-    // noDescriptor, errno tells why.
+    // Keeps the node `name` in `directory` if it is a keyboard that is not
+    // held yet. Keyboards are told apart by their device number, not by the
+    // node's name or inode: a node may be removed and made again. A device
+    // held already is not opened again; nor is one known not to be a keyboard,
+    // or one that sysfs shows is none. On denied and later, errno tells why.
     AddResult add(const char* directory, const char* name);
 
     // The key state of all keyboards together: a key is down when it is down
@@ -50,16 +54,32 @@ private:
         KeyBitmap keys;  // the last good reading
     };
 
+    // A device found not to be a keyboard, by device number and the inode of
+    // its node: devtmpfs makes a new node, with a new inode, for every new
+    // device, so a number used again is not mistaken for the old device.
+    // One entry per device number, so the list stays as short as the
+    // numbers evdev hands out.
+    struct OtherDevice {
+        dev_t device;
+        ino_t inode;
+    };
+
     // True if a keyboard with this device number is held and still there.
     // One whose device has gone is dropped, so that a new device given its
     // number can be taken.
     bool isHeld(dev_t device);
+    bool isKnownOther(const struct stat& node);
+    void rememberOther(const struct stat& node);
+
+    // Opens a node that may be a keyboard and takes it if it is one.
+    AddResult openIfKeyboard(const char* path);
 
     // Reads one keyboard into its `keys`; false once its device is gone.
     static bool refresh(Keyboard& keyboard);
     void drop(std::size_t index);
 
     GrowingArray<Keyboard> keyboards_;
+    GrowingArray<OtherDevice> others_;
 };
 
 }  // namespace evdev

@@ -1,8 +1,12 @@
 #include "linux/evdev_keys.h"
 
+#include <cerrno>
+
 #include <linux/input-event-codes.h>
 
 #include <gtest/gtest.h>
+
+#include "linux/keyboard_set.h"
 
 namespace {
 
@@ -76,6 +80,44 @@ TEST(EvdevKeys, KeyboardsAreDevicesWithAnyModifier)
     EXPECT_FALSE(evdev::hasModifierKey(bitmaps.letters, evdev::keyBitmapWords));
     EXPECT_TRUE(evdev::hasModifierKey(bitmaps.leftCtrl, evdev::keyBitmapWords));
     EXPECT_TRUE(evdev::hasModifierKey(bitmaps.rightShiftAndMeta, evdev::keyBitmapWords));
+}
+
+// sysfs writes a capability bitmap most significant word first, leading zero
+// words left out, each word as wide as the reader's long.
+TEST(EvdevKeys, SysfsCapabilitiesAreReadFromTheLastWordUp)
+{
+    evdev::KeyBitmap words;
+    const auto keyboard = [&](const char* text) {
+        return evdev::parseCapabilityWords(text, words, evdev::keyBitmapWords) &&
+               evdev::hasModifierKey(words, evdev::keyBitmapWords);
+    };
+    if (evdev::bitsPerLong == 64) {
+        EXPECT_TRUE(keyboard("4000000000000000 0\n"));  // right Meta alone, in word 1
+        EXPECT_TRUE(keyboard("1 4000000000000000 0\n"));  // a word beyond the bitmap
+        EXPECT_FALSE(keyboard("1f0000 0 0 0 0\n"));  // a mouse's buttons, in word 4
+        EXPECT_FALSE(keyboard("40000000 0\n"));  // key 94, no modifier
+        EXPECT_TRUE(keyboard("20000000\n"));  // left Ctrl, the only word
+    } else {
+        EXPECT_TRUE(keyboard("40000000 0 0 0\n"));
+        EXPECT_FALSE(keyboard("1f0000 0 0 0 0 0 0 0 0\n"));
+        EXPECT_TRUE(keyboard("20000000\n"));
+    }
+    EXPECT_FALSE(keyboard("0\n"));
+    for (const char* malformed : {"", "\n", "12 zz\n", "11111111111111111 0\n"})
+        EXPECT_FALSE(evdev::parseCapabilityWords(malformed, words, evdev::keyBitmapWords))
+            << malformed;
+}
+
+// Shortages and interrupted calls are tried again later; a refusal is
+// reported; anything else means the node is gone or no device.
+TEST(EvdevKeys, FailuresThatPassAreTriedAgain)
+{
+    for (int error : {EMFILE, ENFILE, ENOMEM, EINTR})
+        EXPECT_EQ(evdev::resultOfFailure(error), evdev::AddResult::later) << error;
+    for (int error : {EACCES, EPERM})
+        EXPECT_EQ(evdev::resultOfFailure(error), evdev::AddResult::denied) << error;
+    for (int error : {ENOENT, ENODEV, ENXIO, ENOTTY})
+        EXPECT_EQ(evdev::resultOfFailure(error), evdev::AddResult::passed) << error;
 }
 
 }  // namespace
