@@ -21,7 +21,7 @@ int failKeyState(const KeyStateFailure& failure)
 {
     report(failure.context, failure.reason);
     if (failure.hint)
-        std::fprintf(stderr, "%s: %s\n", programName, failure.hint);
+        advise(failure.hint);
     return exitFailure;
 }
 
@@ -30,13 +30,14 @@ int failKeyState(const KeyStateFailure& failure)
 int main()
 {
     WatchedKeyTable watchedKeys = makeWatchedKeys();
+    shouldRun.store(true);
+    // Before the key state is opened, which may take a while: a stop
+    // requested meanwhile is an orderly stop at the loop's first flag test.
+    installStopHandlers();
 
     KeyStateFailure failure;
     if (!openKeyState(failure))
         return failKeyState(failure);
-
-    shouldRun.store(true);
-    installStopHandlers();
     std::fputs("Orvel macOS key watcher started\n", stderr);
 
     if (const int error = watchLoop(watchedKeys, STDOUT_FILENO)) {
