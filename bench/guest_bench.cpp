@@ -46,17 +46,9 @@ long long cpuNanoseconds(pid_t pid)
     return onCpu;
 }
 
-std::vector<std::unique_ptr<VirtualKeyboard>> attachKeyboards(int count)
-{
-    std::vector<std::unique_ptr<VirtualKeyboard>> attached;
-    for (int i = 0; i < count; ++i)
-        attached.push_back(std::make_unique<VirtualKeyboard>("keyboard " + std::to_string(i)));
-    return attached;
-}
-
 void idleCpu(int keyboards, int windowSeconds)
 {
-    const auto attached = attachKeyboards(keyboards);
+    const Devices attached = plugIn(keyboards, "keyboard");
     WatcherProcess watcher;
     WatcherProcess floor(floorProgram());
     waitUntilStarted(watcher);
@@ -175,7 +167,7 @@ void printSystemCalls(const char* who, const std::map<std::string, long>& calls)
 
 void idleSystemCalls(int keyboards, int seconds)
 {
-    const auto attached = attachKeyboards(keyboards);
+    const Devices attached = plugIn(keyboards, "keyboard");
     WatcherProcess watcher;
     WatcherProcess floor(floorProgram());
     waitUntilStarted(watcher);

@@ -5,6 +5,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
@@ -28,8 +29,6 @@
 using namespace guest;
 
 namespace {
-
-const std::string banner = "Orvel macOS key watcher started\n";
 
 // A few passes of the watcher: long enough for any change to have been seen.
 const Milliseconds settle(80);
@@ -442,14 +441,6 @@ void fullNonBlockingOutputWaitsForTheReader()
     }
 }
 
-std::vector<std::unique_ptr<VirtualKeyboard>> plugIn(int count, const std::string& name)
-{
-    std::vector<std::unique_ptr<VirtualKeyboard>> plugged;
-    for (int i = 0; i < count; ++i)
-        plugged.push_back(std::make_unique<VirtualKeyboard>(name + " " + std::to_string(i)));
-    return plugged;
-}
-
 void expectKeyOn(WatcherProcess& watcher, VirtualKeyboard& keyboard, const std::string& which,
                  Milliseconds timeout = Milliseconds(1000))
 {
@@ -619,6 +610,120 @@ void closedStandardStreamsAreNotReused()
                         "orvel-keywatcher: cannot write to standard output: Bad file descriptor\n");
 }
 
+// sysfs hidden from the watcher, as in a container without /sys: it must
+// open a node to learn what device it is.
+struct HiddenSysfs {
+    HiddenSysfs() { check(mount("none", "/sys", "tmpfs", 0, nullptr) == 0, "cannot hide /sys"); }
+    ~HiddenSysfs() { umount2("/sys", MNT_DETACH); }
+};
+
+// Other input devices plugged in and re-permissioned while a key changes at
+// every pass: no pass may wait for them, whether sysfs tells what they are or,
+// without sysfs, once each is known. The longest gap between two lines must
+// stay close to the longest a bare 12 ms sleep takes meanwhile; a single
+// device opened and closed costs an RCU grace period, about 30 ms here.
+void otherDevicesNeverHoldAPassBack()
+{
+    VirtualKeyboard keyboard;
+    WatcherProcess watcher;
+    waitUntilStarted(watcher);
+    Devices mice;
+    const auto expectNoStall = [&](const char* what, const std::function<void()>& churn) {
+        const Gaps gaps = longestGaps(watcher, keyboard, KEY_LEFTSHIFT, "shift", [&] {
+            churn();
+            std::this_thread::sleep_for(Milliseconds(1000));  // two hot-plug checks
+        });
+        const double bound = std::max(gaps.sleeperMs, 12.0) + 15.0;
+        std::printf("other-devices: %s: longest gap %.1f ms (bound %.1f) over %d lines; "
+                    "bare 12 ms sleep %.1f ms\n",
+                    what, gaps.watcherMs, bound, gaps.lines, gaps.sleeperMs);
+        check(gaps.watcherMs <= bound, std::string(what) + ": no line for " +
+                                           std::to_string(gaps.watcherMs) + " ms");
+    };
+    expectNoStall("10 mice plugged in", [&] {
+        mice = plugIn(10, "mouse", DeviceKind::mouse);
+        repermission(mice, 4);
+    });
+    HiddenSysfs hidden;
+    expectNoStall("the same without sysfs", [&] { repermission(mice, 4); });
+}
+
+// Among many other input devices the watcher starts at once: sysfs tells it
+// what they are, so none is opened. Without sysfs it opens each, found all
+// the same but slowly; a stop requested meanwhile is an orderly stop, with
+// the banner still written and no pass made.
+void startUpAmongOtherDevices()
+{
+    const Devices mice = plugIn(40, "mouse", DeviceKind::mouse);
+    VirtualKeyboard keyboard;
+    double quickest = 1e9;
+    for (int start = 0; start < 3; ++start)
+        quickest = std::min(quickest, startUpMs());
+    std::printf("start-up: banner %.1f ms after start among 40 mice, the least of 3\n", quickest);
+    check(quickest < 300.0, "the banner came " + std::to_string(quickest) + " ms after start");
+
+    HiddenSysfs hidden;
+    keyboard.press(KEY_RIGHTCTRL);
+    {
+        WatcherProcess watcher;
+        waitUntilStarted(watcher);
+        expectLine(watcher, "D ctrl");
+    }
+    WatcherProcess watcher;
+    std::this_thread::sleep_for(Milliseconds(150));
+    check(watcher.errorText().empty(), "started within 150 ms: too quick to stop during start-up");
+    watcher.signal(SIGTERM);
+    expectEnd(watcher, "exit 0", Milliseconds(5000));
+    expectQuiet(watcher, Milliseconds(0));
+    expectErrorText(watcher, banner);
+    keyboard.release(KEY_RIGHTCTRL);
+}
+
+// A kernel setting, changed for the length of a case.
+class KernelSetting {
+public:
+    KernelSetting(const std::string& path, const std::string& value) : path_(path)
+    {
+        std::ifstream(path) >> old_;
+        write(value);
+    }
+    ~KernelSetting() { write(old_); }
+
+private:
+    void write(const std::string& value) const
+    {
+        std::ofstream setting(path_);
+        setting << value << "\n";
+        check(static_cast<bool>(setting.flush()), "cannot set " + path_);
+    }
+
+    std::string path_, old_;
+};
+
+// With the user's inotify instances or watches used up, the watcher says so,
+// reads the keyboards all the same, and finds new ones by reading the
+// directory at every hot-plug check.
+void keyboardsAreFoundWithoutInotify()
+{
+    VirtualKeyboard keyboard;
+    for (const auto& [limit, why] : {std::pair{"max_user_instances", "Too many open files"},
+                                     std::pair{"max_user_watches", "No space left on device"}}) {
+        const KernelSetting none(std::string("/proc/sys/fs/inotify/") + limit, "0");
+        WatcherProcess watcher;
+        waitUntilStarted(watcher);
+        expectErrorText(watcher, std::string("orvel-keywatcher: cannot watch /dev/input for new "
+                                             "keyboards: ") +
+                                     why +
+                                     "\norvel-keywatcher: new keyboards will be found by "
+                                     "reading /dev/input again every 0.4 s\n" +
+                                     banner);
+        expectKeyOn(watcher, keyboard, std::string("the keyboard there at start, ") + limit);
+        VirtualKeyboard later("plugged in later");
+        expectKeyOn(watcher, later, std::string("the keyboard plugged in later, ") + limit,
+                    Milliseconds(1500));
+    }
+}
+
 struct Case {
     const char* name;
     std::function<void()> run;
@@ -650,6 +755,9 @@ const Case cases[] = {
     {"no-keyboard-at-start", noKeyboardAtStartThenOnePluggedIn},
     {"closed-standard-streams", closedStandardStreamsAreNotReused},
     {"input-directory-gone-and-back", inputDirectoryGoneAndBackIsWatchedAgain},
+    {"other-devices-never-stall", otherDevicesNeverHoldAPassBack},
+    {"start-up-among-other-devices", startUpAmongOtherDevices},
+    {"no-inotify", keyboardsAreFoundWithoutInotify},
 };
 
 void onWatchdog(int)

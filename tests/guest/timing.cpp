@@ -1,8 +1,11 @@
 #include "timing.h"
 
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
+#include <exception>
 #include <random>
 #include <thread>
 
@@ -59,6 +62,76 @@ std::vector<double> bareSleeps(int samples)
         slept.push_back(millisecondsBetween(start, Clock::now()));
     }
     return slept;
+}
+
+Gaps longestGaps(WatcherProcess& watcher, VirtualKeyboard& keyboard, int key,
+                 const std::string& name, const std::function<void()>& during)
+{
+    std::atomic<bool> done{false};
+    std::exception_ptr failure;
+    double sleeperMs = 0;
+    std::thread sleeper([&] {
+        while (!done) {
+            const auto start = Clock::now();
+            usleep(12000);
+            sleeperMs = std::max(sleeperMs, millisecondsBetween(start, Clock::now()));
+        }
+    });
+    std::thread worker([&] {
+        // At the lowest priority, so that its own work in the kernel delays
+        // neither the watcher nor the reading of its lines.
+        setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), 19);
+        try {
+            during();
+        } catch (...) {
+            failure = std::current_exception();
+        }
+        done = true;
+    });
+    // Both threads end once `during` has, whatever happens here.
+    struct Joiner {
+        std::thread& worker;
+        std::thread& sleeper;
+        std::atomic<bool>& done;
+        ~Joiner()
+        {
+            worker.join();
+            done = true;
+            sleeper.join();
+        }
+    };
+    bool down = false;
+    Gaps gaps{0, 0, 0};
+    {
+        Joiner joiner{worker, sleeper, done};
+        keyboard.press(key);
+        down = true;
+        Line last = expectLine(watcher, "D " + name);
+        while (!done) {
+            keyboard.send({{key, down ? 0 : 1}});
+            down = !down;
+            const Line line = expectLine(watcher, (down ? "D " : "U ") + name, Milliseconds(5000));
+            gaps.watcherMs = std::max(gaps.watcherMs, millisecondsBetween(last.read, line.read));
+            last = line;
+            ++gaps.lines;
+        }
+    }
+    if (failure)
+        std::rethrow_exception(failure);
+    if (down) {
+        keyboard.release(key);
+        expectLine(watcher, "U " + name);
+    }
+    gaps.sleeperMs = sleeperMs;
+    return gaps;
+}
+
+double startUpMs()
+{
+    const auto start = Clock::now();
+    WatcherProcess watcher;
+    waitUntilStarted(watcher);
+    return millisecondsBetween(start, Clock::now());
 }
 
 }  // namespace guest

@@ -117,7 +117,7 @@ bool WatcherProcess::readMore(int fd, std::string& buffer, Clock::time_point dea
 bool WatcherProcess::waitForBanner(Milliseconds timeout)
 {
     const auto deadline = Clock::now() + timeout;
-    while (err_.find('\n') == std::string::npos)
+    while (err_.find(banner) == std::string::npos)
         if (!readMore(errFd_, err_, deadline))
             return false;
     return true;

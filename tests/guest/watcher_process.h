@@ -13,6 +13,9 @@ namespace guest {
 using Clock = std::chrono::steady_clock;
 using Milliseconds = std::chrono::milliseconds;
 
+// The one line the watcher writes on stderr once it watches.
+inline const std::string banner = "Orvel macOS key watcher started\n";
+
 struct WatcherOptions {
     const char* program = "/bin/orvel-keywatcher";
     bool asUnprivilegedUser = false;  // uid and gid 65534, no groups
@@ -37,7 +40,8 @@ public:
 
     pid_t pid() const { return pid_; }
 
-    // Waits for the start-up banner on stderr; false if it did not come.
+    // Waits for the start-up banner on stderr, after any messages before it;
+    // false if it did not come.
     bool waitForBanner(Milliseconds timeout = Milliseconds(3000));
 
     // The next line on stdout, or nothing if none came in time.
