@@ -65,8 +65,10 @@ TEST_F(StopSignals, HandlersStayInstalledAndResumeInterruptedCalls)
         const struct sigaction action = dispositionOf(signalNumber);
         EXPECT_NE(action.sa_handler, SIG_DFL);
         EXPECT_NE(action.sa_handler, SIG_IGN);
-        EXPECT_TRUE(action.sa_flags & SA_RESTART);
-        EXPECT_FALSE(action.sa_flags & SA_RESETHAND);
+        // As unsigned: glibc's SA_RESETHAND is 0x80000000, beyond an int.
+        const auto flags = static_cast<unsigned>(action.sa_flags);
+        EXPECT_TRUE(flags & SA_RESTART);
+        EXPECT_FALSE(flags & SA_RESETHAND);
     }
 }
 
