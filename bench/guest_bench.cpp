@@ -1,9 +1,9 @@
 // The benchmark, run inside the QEMU guest: the watcher's idle CPU against the
-// floor program with 1, 3 and 16 keyboards, its latency from kernel event to
-// line on the pipe, its peak memory and its system calls per idle pass. Prints
-// Markdown tables.
+// floor program with 1, 3, 16 and 64 keyboards, its latency from kernel event
+// to line on the pipe, its peak memory, its passes and start-up among other
+// input devices, and its system calls per idle pass. Prints Markdown tables.
 // Usage: guest_bench WINDOW-SECONDS PRESSES [SECTION,...]
-//   sections: cpu, latency, memory, syscalls (all by default)
+//   sections: cpu, latency, memory, devices, syscalls (all by default)
 #include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -176,13 +176,45 @@ void idleSystemCalls(int keyboards, int seconds)
     printSystemCalls("floor", systemCalls(floor.pid(), seconds));
 }
 
+// The longest wait between two passes while other devices are plugged in and
+// re-permissioned, against what a bare 12 ms sleeper sees meanwhile; and the
+// start-up with 40 other devices present, against the same with none.
+void otherDevices(int runs)
+{
+    {
+        VirtualKeyboard keyboard;
+        WatcherProcess watcher;
+        waitUntilStarted(watcher);
+        Devices mice;
+        const Gaps gaps = longestGaps(watcher, keyboard, KEY_LEFTSHIFT, "shift", [&] {
+            mice = plugIn(10, "mouse", DeviceKind::mouse);
+            repermission(mice, 4);
+            std::this_thread::sleep_for(Milliseconds(1000));
+        });
+        std::printf("| longest gap between passes, 10 mice plugged in and re-permissioned 4 times "
+                    "| %.1f ms | %.1f ms (bare 12 ms sleep) | %.2f |\n",
+                    gaps.watcherMs, gaps.sleeperMs, gaps.watcherMs / gaps.sleeperMs);
+    }
+    const auto medianStartUp = [runs] {
+        std::vector<double> times;
+        for (int i = 0; i < runs; ++i)
+            times.push_back(startUpMs());
+        return spreadOf(times).p50;
+    };
+    const double alone = medianStartUp();
+    const Devices mice = plugIn(40, "mouse", DeviceKind::mouse);
+    const double among = medianStartUp();
+    std::printf("| start-up to banner, median of %d | %.1f ms (40 mice) | %.1f ms (none) | %.2f |\n",
+                runs, among, alone, among / alone);
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
 {
     const int window = argc > 1 ? std::atoi(argv[1]) : 5;
     const int presses = argc > 2 ? std::atoi(argv[2]) : 250;
-    const std::string sections = argc > 3 ? argv[3] : "cpu,latency,memory,syscalls";
+    const std::string sections = argc > 3 ? argv[3] : "cpu,latency,memory,devices,syscalls";
     const auto wanted = [&](const char* section) {
         return sections.find(section) != std::string::npos;
     };
@@ -205,6 +237,11 @@ int main(int argc, char** argv)
             std::printf("\nPeak memory (ru_maxrss), median of the runs, with their range:\n\n");
             std::printf("| runs | watcher | floor | watcher / floor |\n|---|---|---|---|\n");
             peakMemory(9);
+        }
+        if (wanted("devices")) {
+            std::printf("\nOther input devices (mice), watcher against its floor in the same boot:\n\n");
+            std::printf("| measured | watcher | floor | watcher / floor |\n|---|---|---|---|\n");
+            otherDevices(9);
         }
         if (wanted("syscalls")) {
             std::printf(
