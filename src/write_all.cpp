@@ -1,6 +1,6 @@
 #include "write_all.h"
 
-#include <poll.h>
+#include <sys/select.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -8,14 +8,23 @@
 namespace {
 
 // Blocks until the descriptor takes more. A reader that has gone or a closed
-// descriptor wakes it too; the write that follows then says so.
+// descriptor wakes it too; the write that follows then says so. select(), not
+// poll(): macOS's poll() does not support devices, and a terminal there
+// answers POLLNVAL at once, so the wait would spin at full speed while the
+// terminal's output is held.
 int waitUntilWritable(int fd)
 {
-    pollfd ready{fd, POLLOUT, 0};
-    while (poll(&ready, 1, -1) < 0)
+    if (fd >= FD_SETSIZE)
+        return EBADF;  // beyond what select() can be given
+    fd_set writable;
+    for (;;) {
+        FD_ZERO(&writable);
+        FD_SET(fd, &writable);
+        if (select(fd + 1, nullptr, &writable, nullptr, nullptr) >= 0)
+            return 0;
         if (errno != EINTR)
             return errno;
-    return 0;
+    }
 }
 
 }  // namespace

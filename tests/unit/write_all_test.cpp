@@ -7,9 +7,14 @@
 #include <fcntl.h>
 #include <pthread.h>
 #include <sys/socket.h>
+#include <termios.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <cerrno>
 #include <chrono>
+#include <cstdlib>
+#include <ctime>
 #include <csignal>
 #include <string>
 #include <thread>
@@ -97,6 +102,69 @@ TEST(WriteAll, FullNonBlockingPipeWaitsAndAStopSignalLetsTheLineFinish)
     EXPECT_EQ(received.size(), filler.size() + 7);
     EXPECT_EQ(received.substr(filler.size()), "D ctrl\n");
     EXPECT_TRUE(keys[1].lastState);
+}
+
+double threadCpuMs()
+{
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) * 1e3 + static_cast<double>(now.tv_nsec) / 1e6;
+}
+
+// A terminal whose output is held (Ctrl-S, or a slow terminal) and that a
+// parent made non-blocking: the line waits without spinning, and completes
+// once the terminal drains half a second later. (On macOS, poll() answers a
+// terminal with POLLNVAL at once, which makes a poll() wait spin.)
+TEST(WriteAll, HeldTerminalIsWaitedForWithoutSpinning)
+{
+    const int terminal = posix_openpt(O_RDWR | O_NOCTTY);
+    ASSERT_GE(terminal, 0);
+    ASSERT_EQ(grantpt(terminal), 0);
+    ASSERT_EQ(unlockpt(terminal), 0);
+    const int output = open(ptsname(terminal), O_RDWR | O_NOCTTY);
+    ASSERT_GE(output, 0);
+    termios raw{};
+    ASSERT_EQ(tcgetattr(output, &raw), 0);
+    cfmakeraw(&raw);
+    ASSERT_EQ(tcsetattr(output, TCSANOW, &raw), 0);
+    setNonBlocking(output);
+    setNonBlocking(terminal);
+    std::string filler(256, '#');
+    std::size_t filled = 0;
+    for (std::size_t size : {filler.size(), std::size_t{1}}) {
+        ssize_t written;
+        while ((written = write(output, filler.data(), size)) > 0)
+            filled += static_cast<std::size_t>(written);
+    }
+    ASSERT_EQ(errno, EAGAIN);
+
+    std::atomic<bool> lineOut{false};
+    std::string received;
+    std::thread terminalReader([&] {
+        std::this_thread::sleep_for(milliseconds(500));
+        char buffer[4096];
+        for (;;) {
+            const bool done = lineOut;
+            const ssize_t length = read(terminal, buffer, sizeof buffer);
+            if (length > 0)
+                received.append(buffer, static_cast<std::size_t>(length));
+            else if (done)
+                break;
+            else
+                std::this_thread::sleep_for(milliseconds(1));
+        }
+    });
+    const double cpuBefore = threadCpuMs();
+    EXPECT_EQ(writeAll(output, "D shift\n", 8), 0);
+    const double cpuMs = threadCpuMs() - cpuBefore;
+    lineOut = true;
+    terminalReader.join();
+    close(output);
+    close(terminal);
+
+    EXPECT_LT(cpuMs, 100.0) << "the wait spun";
+    EXPECT_EQ(received.size(), filled + 8);
+    EXPECT_EQ(received.substr(filled), "D shift\n");
 }
 
 }  // namespace
