@@ -24,10 +24,10 @@ fi
 
 expected_libraries="/System/Library/Frameworks/CoreGraphics.framework/Versions/A/CoreGraphics
 /usr/lib/libSystem.B.dylib"
-required=$(sed -n 's/^program \([^ ]*\).*/\1/p' "$here/imports.txt" | sort)
-allowed=$(sed -n 's/^[a-z]* \([^ ]*\).*/\1/p' "$here/imports.txt" | sort)
 
 for arch in arm64 x86_64; do
+    required=$(sed -n "s/^program\(:$arch\)\{0,1\} \([^ ]*\).*/\2/p" "$here/imports.txt" | sort)
+    allowed=$(sed -n "s/^[a-z]*\(:$arch\)\{0,1\} \([^ ]*\).*/\2/p" "$here/imports.txt" | sort)
     headers=$(llvm-objdump --macho --private-headers --arch="$arch" "$binary" 2>&1)
     filetype=$(llvm-objdump --macho --private-header --arch="$arch" "$binary" 2>&1 |
                awk '/MH_MAGIC/ { print $5 }')
@@ -52,10 +52,10 @@ for arch in arm64 x86_64; do
 
     imports=$(llvm-nm -u --arch="$arch" "$binary" 2>&1 | sed 's/^ *U *//' | sort -u)
     missing=$(printf '%s\n' "$required" | while read -r symbol; do
-        printf '%s\n' "$imports" | grep -qx "$symbol" || printf ' %s' "$symbol"
+        printf '%s\n' "$imports" | grep -qxF "$symbol" || printf ' %s' "$symbol"
     done)
     extra=$(printf '%s\n' "$imports" | while read -r symbol; do
-        printf '%s\n' "$allowed" | grep -qx "$symbol" || printf ' %s' "$symbol"
+        printf '%s\n' "$allowed" | grep -qxF "$symbol" || printf ' %s' "$symbol"
     done)
     if [ -z "$missing$extra" ]; then
         ok "$arch: imports $(echo $imports)"

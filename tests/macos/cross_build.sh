@@ -1,10 +1,12 @@
 #!/bin/sh
 # The macOS tier: builds the whole program for macOS on this Linux machine
-# through the project's own CMakeLists.txt, with zig's C++ compiler and the
-# stand-in CoreGraphics framework: the arm64 slice with the defaults, the
-# x86_64 slice, both combined with llvm-lipo into one universal binary, whose
-# facts check_macho.sh then checks. A configure with -DORVEL_UNIVERSAL=ON
-# shows the universal choice. Nothing here runs a Mac binary.
+# through the project's own CMakeLists.txt, with zig's compilers and the
+# stand-in frameworks: the arm64 slice with the defaults (and the tests' key
+# injector beside it), the x86_64 slice, both combined with llvm-lipo into one
+# universal binary, whose facts check_macho.sh then checks. Configures alone
+# show the architecture choices: the toolchain's own by default, an explicit
+# list kept, and -DORVEL_UNIVERSAL switched on and off again. Nothing here
+# runs a Mac binary.
 # Usage: cross_build.sh SOURCE-DIR BUILD-DIR
 set -eu
 # Debian installs some LLVM tools (llvm-lipo) only under a versioned name.
@@ -43,7 +45,7 @@ cached() {  # DIR VARIABLE
 expect_cached() {  # DIR VARIABLE EXPECTED WHAT
     value=$(cached "$1" "$2")
     if [ "$value" = "$3" ]; then
-        echo "ok $4: $2 is $value"
+        echo "ok $4: $2 is '$value'"
     else
         echo "FAIL $4: $2 is '$value', not '$3'"
         exit 1
@@ -51,15 +53,22 @@ expect_cached() {  # DIR VARIABLE EXPECTED WHAT
 }
 
 echo "macOS cross build with zig $("$ZIG" version)"
-configure "$build/arm64"
-expect_cached "$build/arm64" CMAKE_OSX_ARCHITECTURES arm64 "default architecture"
+# Afresh each time, so that the defaults are a newcomer's (zig's own cache
+# keeps the rebuild quick).
+rm -rf "$build/arm64" "$build/x86_64" "$build/explicit" "$build/universal"
+configure "$build/arm64" -DBUILD_TESTING=ON
+expect_cached "$build/arm64" CMAKE_OSX_ARCHITECTURES "" "default architecture, the toolchain's own"
 expect_cached "$build/arm64" CMAKE_OSX_DEPLOYMENT_TARGET 11.0 "default deployment target"
-# Afresh each time: CMake cannot re-run its SDK look-up for several
-# architectures without an SDK, and this build only shows the choice.
-rm -rf "$build/universal"
+configure "$build/x86_64" -DCMAKE_OSX_ARCHITECTURES=x86_64
+expect_cached "$build/x86_64" CMAKE_OSX_ARCHITECTURES x86_64 "an explicit architecture"
+# Configured only: zig builds one architecture per run, so CMake's check that
+# the compiler works, which would build for both at once, is skipped.
+configure "$build/explicit" "-DCMAKE_OSX_ARCHITECTURES=arm64;x86_64" -DCMAKE_CXX_COMPILER_WORKS=ON
+expect_cached "$build/explicit" CMAKE_OSX_ARCHITECTURES "arm64;x86_64" "an explicit list"
 configure "$build/universal" -DORVEL_UNIVERSAL=ON
 expect_cached "$build/universal" CMAKE_OSX_ARCHITECTURES "arm64;x86_64" "universal"
-configure "$build/x86_64" -DCMAKE_OSX_ARCHITECTURES=x86_64
+configure "$build/universal" -DORVEL_UNIVERSAL=OFF
+expect_cached "$build/universal" CMAKE_OSX_ARCHITECTURES "" "universal switched off again"
 
 for slice in arm64 x86_64; do
     cmake --build "$build/$slice" >"$build/$slice.build.log" 2>&1 || {
@@ -69,6 +78,16 @@ for slice in arm64 x86_64; do
     }
     echo "ok built the $slice slice"
 done
+injector=$build/arm64/tests/inject_keys
+libraries=$(llvm-objdump --macho --dylibs-used "$injector" | awk 'NR > 1 { print $1 }' | sort | tr '\n' ' ')
+expected="/System/Library/Frameworks/CoreFoundation.framework/Versions/A/CoreFoundation \
+/System/Library/Frameworks/CoreGraphics.framework/Versions/A/CoreGraphics /usr/lib/libSystem.B.dylib "
+if [ "$(echo $(llvm-lipo -archs "$injector"))" = arm64 ] && [ "$libraries" = "$expected" ]; then
+    echo "ok built the key injector: arm64, loading $libraries"
+else
+    echo "FAIL the key injector: $(llvm-lipo -archs "$injector" 2>&1), loading $libraries"
+    exit 1
+fi
 llvm-lipo -create "$build/arm64/orvel-keywatcher" "$build/x86_64/orvel-keywatcher" \
     -output "$build/orvel-keywatcher"
 echo "universal binary: $build/orvel-keywatcher"
