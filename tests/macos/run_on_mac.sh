@@ -1,0 +1,252 @@
+#!/bin/sh
+# The watcher on a real Mac, as the workflow's macOS job runs it: each binary
+# given (the one built there, the one cross-built on Linux) once per slice
+# under arch(1), x86_64 under Rosetta. Elsewhere each binary runs once as it
+# is, which lets the lifecycle checks be tried on Linux too.
+#
+# Usage: run_on_mac.sh lifecycle BINARY...
+#          the exact banner on stderr, nothing on stdout for a second with no
+#          key held, then status 0 soon after SIGTERM; the same after SIGINT
+#        run_on_mac.sh probe INJECTOR
+#          whether key events posted here reach the HID system state: prints
+#          posting=yes or posting=no (for $GITHUB_OUTPUT), and why on stderr
+#        run_on_mac.sh keys INJECTOR BINARY...
+#          real key presses: every key in table order, a key held on both
+#          sides, and, once the reader has gone, the next change ending the
+#          watcher by SIGPIPE
+# Exit status: 0 when every check held, 1 otherwise (each failure named).
+set -u
+banner="Orvel macOS key watcher started"
+work=$(mktemp -d "${TMPDIR:-/tmp}/run_on_mac.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+failures=0
+fail() { echo "FAIL $*"; failures=$((failures + 1)); }
+ok() { echo "ok $*"; }
+
+now_ms() { perl -MTime::HiRes=time -e 'printf("%d\n", time() * 1000)'; }
+
+# True while the process runs (a zombie has ended).
+alive() {
+    state=$(ps -o stat= -p "$1" 2>/dev/null) || return 1
+    case $state in *Z* | "") return 1 ;; esac
+}
+
+# Waits until the process has ended or MS milliseconds have passed.
+ended_within() {  # PID MS
+    deadline=$(($(now_ms) + $2))
+    while alive "$1"; do
+        [ "$(now_ms)" -lt "$deadline" ] || return 1
+        sleep 0.005
+    done
+}
+
+# Waits for the banner on stderr; false if the watcher ends or it takes 5 s.
+banner_within_5s() {  # PID
+    tries=0
+    until grep -qx "$banner" "$work/err"; do
+        alive "$1" && [ "$tries" -lt 250 ] || return 1
+        sleep 0.02
+        tries=$((tries + 1))
+    done
+}
+
+# Starts RUNNER... BINARY in the background with stdout to OUT and stderr to
+# $work/err. Sets pid.
+start() {  # OUT RUNNER... BINARY
+    out=$1
+    shift
+    : >"$work/err"
+    "$@" >"$out" 2>"$work/err" &
+    pid=$!
+}
+
+stop() {  # PID
+    kill -KILL "$1" 2>/dev/null
+    wait "$1"
+}
+
+lifecycle_once() {  # WHAT SIGNAL RUNNER... BINARY
+    what=$1 signal=$2
+    shift 2
+    start "$work/out" "$@"
+    if ! banner_within_5s "$pid"; then
+        fail "$what: no banner within 5 s; stderr: $(cat "$work/err")"
+        stop "$pid"
+        return
+    fi
+    sleep 1
+    if [ -s "$work/out" ]; then
+        fail "$what: wrote on stdout with no key held: $(head -c 200 "$work/out")"
+    fi
+    sent=$(now_ms)
+    kill "-$signal" "$pid"
+    if ! ended_within "$pid" 1000; then
+        fail "$what: still running 1 s after SIG$signal"
+        stop "$pid"
+        return
+    fi
+    took=$(($(now_ms) - sent))
+    wait "$pid"
+    status=$?
+    printf '%s\n' "$banner" | cmp -s - "$work/err" ||
+        fail "$what: stderr is not the banner alone: $(cat "$work/err")"
+    # A pass and a pause take about 12 ms; the rest is this script's polling.
+    if [ "$status" = 0 ] && [ "$took" -le 250 ]; then
+        ok "$what: status 0, $took ms after SIG$signal"
+    else
+        fail "$what: status $status, $took ms after SIG$signal (must be 0, within 250 ms)"
+    fi
+}
+
+expected_keys="D shift
+U shift
+D ctrl
+U ctrl
+D alt
+U alt
+D cmd_left
+U cmd_left
+D shift
+U shift
+D ctrl
+U ctrl
+D alt
+U alt
+D cmd_right
+U cmd_right"
+every_key="+Shift -Shift +Control -Control +Option -Option +Command -Command +RightShift -RightShift
+    +RightControl -RightControl +RightOption -RightOption +RightCommand -RightCommand"
+expected_both_sides="D shift
+D shift
+U shift
+U shift"
+
+release_all() {  # after a failure, no key stays held
+    "$injector" -Shift -Control -Option -Command -RightShift -RightControl -RightOption \
+        -RightCommand >/dev/null 2>&1
+}
+
+inject() {  # WHAT STEP...
+    what=$1
+    shift
+    "$injector" "$@" || {
+        fail "$what: the injector failed (status $?)"
+        release_all
+    }
+    sleep 0.1
+}
+
+expect_output() {  # WHAT EXPECTED
+    if printf '%s\n' "$2" | cmp -s - "$work/out"; then
+        ok "$1"
+    else
+        fail "$1: stdout was: $(tr '\n' '|' <"$work/out")"
+    fi
+}
+
+keys() {  # WHAT RUNNER... BINARY, with $injector
+    what=$1
+    shift
+    start "$work/out" "$@"
+    if ! banner_within_5s "$pid"; then
+        fail "$what: no banner within 5 s; stderr: $(cat "$work/err")"
+        stop "$pid"
+        return
+    fi
+    inject "$what" $every_key
+    expect_output "$what: every key in table order" "$expected_keys"
+    inject "$what" +Shift +RightShift -Shift -RightShift
+    expect_output "$what: both Shift keys, each its own lines" "$expected_keys
+$expected_both_sides"
+    stop "$pid"
+
+    # The reader goes away: the next change ends the watcher by SIGPIPE.
+    rm -f "$work/pipe"
+    mkfifo "$work/pipe"
+    cat "$work/pipe" >/dev/null &
+    reader=$!
+    start "$work/pipe" "$@"
+    if ! banner_within_5s "$pid"; then
+        fail "$what: no banner within 5 s on a pipe; stderr: $(cat "$work/err")"
+        stop "$reader"
+        stop "$pid"
+        return
+    fi
+    stop "$reader"
+    sleep 0.3
+    if ! alive "$pid"; then
+        fail "$what: ended when its reader went away, before any key changed"
+        wait "$pid"
+        return
+    fi
+    inject "$what" +RightCommand -RightCommand
+    if ! ended_within "$pid" 2000; then
+        fail "$what: still running 2 s after a change with its reader gone"
+        stop "$pid"
+        return
+    fi
+    wait "$pid"
+    status=$?
+    if [ "$status" = $((128 + 13)) ]; then
+        ok "$what: ended by SIGPIPE at the first change after its reader had gone"
+    else
+        fail "$what: status $status after its reader had gone, not killed by SIGPIPE"
+    fi
+}
+
+lifecycle() {  # WHAT RUNNER... BINARY
+    what=$1
+    shift
+    lifecycle_once "$what" TERM "$@"
+    lifecycle_once "$what" INT "$@"
+}
+
+# Calls CHECK WHAT RUNNER... BINARY for every binary: once per slice under
+# arch(1) on a Mac, once as it is elsewhere.
+for_each_run() {  # CHECK BINARY...
+    check=$1
+    shift
+    for binary do
+        if [ ! -x "$binary" ]; then
+            fail "$binary is not an executable file"
+        elif [ "$(uname)" = Darwin ]; then
+            for slice in arm64 x86_64; do
+                "$check" "$binary ($slice)" arch "-$slice" "$binary"
+            done
+        else
+            "$check" "$binary" "$binary"
+        fi
+    done
+}
+
+mode=${1:-}
+[ $# -ge 2 ] || mode=usage
+case $mode in
+    lifecycle)
+        shift
+        for_each_run lifecycle "$@"
+        ;;
+    probe)
+        answer=$("$2" probe 2>&1)
+        if [ $? = 0 ]; then
+            echo "posting=yes"
+            echo "key events posted here reach the HID system state ($answer)" >&2
+        else
+            echo "posting=no"
+            echo "key events posted here do not reach the HID system state: $answer" >&2
+        fi
+        exit 0
+        ;;
+    keys)
+        injector=$2
+        shift 2
+        [ $# -ge 1 ] || { echo "usage: run_on_mac.sh keys INJECTOR BINARY..." >&2; exit 2; }
+        for_each_run keys "$@"
+        ;;
+    *)
+        echo "usage: run_on_mac.sh lifecycle|probe|keys ..." >&2
+        exit 2
+        ;;
+esac
+echo "run on $(uname): $failures failed"
+exit $((failures > 0))
