@@ -1,18 +1,36 @@
 #!/bin/sh
-# `cmake --install` into a temporary prefix puts the watcher in bin/ and its
-# manual in share/man/man1/ (gzipped on Linux, with the copyright file beside
-# the README in share/doc/).
+# The README's `cmake --install --strip` into a temporary prefix puts the
+# watcher in bin/ and its manual in share/man/man1/ (gzipped on Linux, with
+# the copyright file, the README and the changelog in share/doc/), and
+# nothing else: what belongs to the Debian package alone stays out. On Linux
+# the binary is stripped.
 # Usage: install.sh BUILD-DIR
 set -eu
 prefix=$(mktemp -d)
 trap 'rm -rf "$prefix"' EXIT
-cmake --install "$1" --prefix "$prefix" >/dev/null
-files="bin/orvel-keywatcher share/man/man1/orvel-keywatcher.1"
-[ "$(uname)" = Darwin ] || files="bin/orvel-keywatcher share/man/man1/orvel-keywatcher.1.gz
-    share/doc/orvel-keywatcher/copyright share/doc/orvel-keywatcher/README.md"
+cmake --install "$1" --prefix "$prefix" --strip >/dev/null
+expected="bin/orvel-keywatcher
+share/man/man1/orvel-keywatcher.1"
+[ "$(uname)" = Darwin ] || expected="bin/orvel-keywatcher
+share/doc/orvel-keywatcher/README.md
+share/doc/orvel-keywatcher/changelog.gz
+share/doc/orvel-keywatcher/copyright
+share/man/man1/orvel-keywatcher.1.gz"
+installed=$(cd "$prefix" && find . -type f | sed 's|^\./||' | LC_ALL=C sort)
 status=0
-for file in $files; do
-    if [ -s "$prefix/$file" ]; then echo "ok $file"; else echo "FAIL missing $file"; status=1; fi
-done
+if [ "$installed" = "$expected" ]; then
+    echo "ok installed: $(echo $installed)"
+else
+    echo "FAIL installed: $(echo $installed); expected: $(echo $expected)"
+    status=1
+fi
 [ -x "$prefix/bin/orvel-keywatcher" ] || { echo "FAIL bin/orvel-keywatcher is not executable"; status=1; }
+if [ "$(uname)" != Darwin ]; then
+    if file "$prefix/bin/orvel-keywatcher" | grep -q 'not stripped'; then
+        echo "FAIL bin/orvel-keywatcher is not stripped"
+        status=1
+    else
+        echo "ok bin/orvel-keywatcher is stripped"
+    fi
+fi
 exit $status
