@@ -5,8 +5,10 @@
 # Usage: build.sh SOURCE-DIR BUILD-DIR
 set -u
 source=$1 build=$2
+. "$source/tests/progress.sh"
 command -v clang++ >/dev/null || { echo "FAIL clang++ is missing (scripts/test installs clang)"; exit 1; }
 mkdir -p "$build"
+progress "building everything again with clang, warnings as errors"
 CXX=clang++ cmake -S "$source" -B "$build" -DBUILD_TESTING=ON -DORVEL_WERROR=ON \
     >"$build/configure.log" 2>&1 || { cat "$build/configure.log"; echo "FAIL configure"; exit 1; }
 cmake --build "$build" -j "$(nproc)" >"$build/build.log" 2>&1 || {

@@ -14,6 +14,7 @@ command -v llvm-lipo >/dev/null || for bin in /usr/lib/llvm-*/bin; do PATH=$PATH
 source=$(cd "$1" && pwd)
 build=$2
 here=$source/tests/macos
+. "$source/tests/progress.sh"
 mkdir -p "$build"
 build=$(cd "$build" && pwd)
 
@@ -52,7 +53,8 @@ expect_cached() {  # DIR VARIABLE EXPECTED WHAT
     fi
 }
 
-echo "macOS cross build with zig $("$ZIG" version)"
+progress "macOS cross build with zig $("$ZIG" version): configuring and building the arm64 and" \
+    "x86_64 slices, about 10 s"
 # Afresh each time, so that the defaults are a newcomer's (zig's own cache
 # keeps the rebuild quick).
 rm -rf "$build/arm64" "$build/x86_64" "$build/explicit" "$build/universal"

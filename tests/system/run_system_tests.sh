@@ -2,21 +2,16 @@
 # CTest entry for the system tests: boots a Debian kernel under QEMU with the
 # watcher and the guest test program, and turns the guest's report into this
 # test's result, naming every case that failed and why. Progress (the kernel
-# download, the boot, each case as it finishes) goes to stdout as it comes and
-# to CACHE/progress.log, which scripts/test shows while CTest runs.
+# download, the boot, each case as it finishes) is shown as it comes (see
+# tests/progress.sh).
 # Usage: run_system_tests.sh WATCHER GUEST-PROGRAM CACHE [CASE...]
 set -u
 watcher=$1 program=$2 cache=$3
 shift 3
 here=$(dirname "$0")
+. "$here/../progress.sh"
 mkdir -p "$cache"
-progress_log=$cache/progress.log
-: >"$progress_log"
-
-progress() {
-    echo "$*"
-    echo "$*" >>"$progress_log"
-}
+seconds=300
 
 missing=
 for tool in qemu-system-x86_64 busybox cpio apt-get dpkg-deb; do
@@ -35,8 +30,9 @@ log=$cache/system-tests.log
     "$program" "$watcher" || exit 1
 
 progress "booting $(cat "$cache/package") under QEMU (TCG); console log: $log"
-"$here/boot_guest.sh" "$cache" "$initramfs" 300 2>&1 | sed -u 's/\r$//' | tee "$log" |
-    grep --line-buffered -E '^(ok |FAIL |[0-9]+ passed, |[a-z-]+: )' |
+{ "$here/boot_guest.sh" "$cache" "$initramfs" $seconds 2>&1; echo "qemu-exit: $?"; } |
+    sed -u 's/\r$//' | tee "$log" |
+    grep --line-buffered -E '^(ok |FAIL |[0-9]+ passed, |[a-z-]+: )' | grep --line-buffered -v -- '-exit: ' |
     while IFS= read -r line; do progress "$line"; done
 
 if ! grep -q '^guest-exit: 0$' "$log"; then
@@ -44,7 +40,13 @@ if ! grep -q '^guest-exit: 0$' "$log"; then
         echo "system tests failed:"
         grep '^FAIL ' "$log" | sed 's/^/  /'
     else
-        echo "system tests failed: the guest did not finish; last console lines:"
+        qemu=$(sed -n 's/^qemu-exit: //p' "$log")
+        case $qemu in
+            124 | 137) why="QEMU was stopped after $seconds s" ;;
+            *) why="QEMU ended with status $qemu" ;;
+        esac
+        echo "system tests failed: the guest did not finish: no 'guest-exit' line on its console;"
+        echo "$why. Last console lines ($log):"
         tail -n 15 "$log" | sed 's/^/  /'
     fi
     exit 1

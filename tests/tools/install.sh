@@ -6,12 +6,27 @@
 # Usage: install.sh TOOLS-DIR
 set -eu
 here=$(cd "$(dirname "$0")" && pwd)
+. "$here/../progress.sh"
 tools=$1
 mkdir -p "$tools"
-if [ -d "$tools/node_modules" ] && cmp -s "$here/package-lock.json" "$tools/package-lock.json"; then
+if cmp -s "$here/package-lock.json" "$tools/installed.lock"; then
     exit 0
 fi
-command -v npm >/dev/null || { echo "install.sh: npm is missing (scripts/test installs it)" >&2; exit 1; }
+command -v npm >/dev/null || { echo "install.sh: npm is missing (scripts/test installs it)"; exit 1; }
 cp "$here/package.json" "$here/package-lock.json" "$tools/"
-echo "installing the test tools from npm (zig 0.11.0, action-validator); first run only" >&2
-(cd "$tools" && npm ci --no-audit --no-fund --cache "$tools/npm-cache" --loglevel=error >&2)
+progress "fetching the test tools from npm (zig 0.11.0, about 350 MB unpacked, and" \
+    "action-validator): first run only, about a minute"
+if ! (cd "$tools" && npm ci --no-audit --no-fund --cache "$tools/npm-cache" --loglevel=error) \
+    >"$tools/npm.log" 2>&1; then
+    cat "$tools/npm.log"
+    # Node.js trusts its own certificate authorities, not the system's.
+    if grep -qE 'SELF_SIGNED_CERT|UNABLE_TO_GET_ISSUER_CERT|UNABLE_TO_VERIFY_LEAF_SIGNATURE|CERT_' \
+        "$tools/npm.log"; then
+        progress "install.sh: npm does not trust the certificate of the registry it reached:" \
+            "behind an HTTPS proxy that re-signs traffic, point Node.js at the proxy's" \
+            "certificate (export NODE_EXTRA_CA_CERTS=/path/to/proxy-ca.pem, or" \
+            "npm config set cafile /path/to/proxy-ca.pem) and run the tests again"
+    fi
+    exit 1
+fi
+cp "$here/package-lock.json" "$tools/installed.lock"
