@@ -65,15 +65,20 @@ stop() {  # PID
     wait "$1"
 }
 
+# Waits for the banner of the watcher just started; without it, names the
+# failure and kills the watcher.
+started() {  # WHAT
+    banner_within_5s "$pid" && return
+    fail "$1: no banner within 5 s; stderr: $(cat "$work/err")"
+    stop "$pid"
+    return 1
+}
+
 lifecycle_once() {  # WHAT SIGNAL RUNNER... BINARY
     what=$1 signal=$2
     shift 2
     start "$work/out" "$@"
-    if ! banner_within_5s "$pid"; then
-        fail "$what: no banner within 5 s; stderr: $(cat "$work/err")"
-        stop "$pid"
-        return
-    fi
+    started "$what" || return
     sleep 1
     if [ -s "$work/out" ]; then
         fail "$what: wrote on stdout with no key held: $(head -c 200 "$work/out")"
@@ -148,11 +153,7 @@ keys() {  # WHAT RUNNER... BINARY, with $injector
     what=$1
     shift
     start "$work/out" "$@"
-    if ! banner_within_5s "$pid"; then
-        fail "$what: no banner within 5 s; stderr: $(cat "$work/err")"
-        stop "$pid"
-        return
-    fi
+    started "$what" || return
     inject "$what" $every_key
     expect_output "$what: every key in table order" "$expected_keys"
     inject "$what" +Shift +RightShift -Shift -RightShift
@@ -166,12 +167,7 @@ $expected_both_sides"
     cat "$work/pipe" >/dev/null &
     reader=$!
     start "$work/pipe" "$@"
-    if ! banner_within_5s "$pid"; then
-        fail "$what: no banner within 5 s on a pipe; stderr: $(cat "$work/err")"
-        stop "$reader"
-        stop "$pid"
-        return
-    fi
+    started "$what, on a pipe" || { stop "$reader"; return; }
     stop "$reader"
     sleep 0.3
     if ! alive "$pid"; then
