@@ -33,4 +33,11 @@ void installStopHandlers()
 {
     install(SIGINT, onInterrupt);
     install(SIGTERM, onTerminate);
+    // A parent may have started the watcher with them blocked, where they
+    // would stay pending for ever and nothing but SIGKILL could end it.
+    sigset_t stops;
+    sigemptyset(&stops);
+    sigaddset(&stops, SIGINT);
+    sigaddset(&stops, SIGTERM);
+    sigprocmask(SIG_UNBLOCK, &stops, nullptr);
 }

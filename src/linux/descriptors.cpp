@@ -18,4 +18,23 @@ int aboveStandardStreams(int fd)
     return moved;
 }
 
+int openAbove(const char* path, int flags)
+{
+    return aboveStandardStreams(open(path, flags | O_CLOEXEC));
+}
+
+DIR* openDirectory(const char* path)
+{
+    const int fd = openAbove(path, O_RDONLY | O_DIRECTORY);
+    if (fd < 0)
+        return nullptr;
+    DIR* directory = fdopendir(fd);
+    if (!directory) {
+        const int error = errno;
+        close(fd);
+        errno = error;
+    }
+    return directory;
+}
+
 }  // namespace evdev

@@ -27,19 +27,49 @@ int ioctlRetrying(int fd, unsigned long request, void* argument)
     return result;
 }
 
+int spareDescriptor = -1;
+
+bool isDescriptorShortage(int error)
+{
+    return error == EMFILE || error == ENFILE;
+}
+
+// The sysfs file, opened with the spare descriptor if need be.
+int openSysfs(const char* path)
+{
+    int fd = openAbove(path, O_RDONLY);
+    if (fd >= 0 || !isDescriptorShortage(errno) || spareDescriptor < 0)
+        return fd;
+    close(spareDescriptor);
+    spareDescriptor = -1;
+    return openAbove(path, O_RDONLY);
+}
+
 }  // namespace
+
+void reserveSpareDescriptor()
+{
+    if (spareDescriptor < 0)
+        spareDescriptor = openAbove("/", O_PATH);
+}
 
 DeviceKind kindFromSysfs(dev_t device)
 {
     char path[96];
     std::snprintf(path, sizeof path, "/sys/dev/char/%u:%u/device/capabilities/key", major(device),
                   minor(device));
-    const int fd = open(path, O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return DeviceKind::unknown;
+    const int fd = openSysfs(path);
+    if (fd < 0) {
+        const int error = errno;
+        reserveSpareDescriptor();
+        errno = error;
+        return isDescriptorShortage(error) || error == ENOMEM ? DeviceKind::notYet
+                                                              : DeviceKind::unknown;
+    }
     char text[1024];
     const ssize_t length = read(fd, text, sizeof text - 1);
     close(fd);
+    reserveSpareDescriptor();
     // A bitmap too long for the buffer would lose its lowest words, which
     // come last: the device is then asked itself.
     if (length <= 0 || static_cast<std::size_t>(length) == sizeof text - 1)
@@ -53,7 +83,7 @@ DeviceKind kindFromSysfs(dev_t device)
 
 int openNode(const char* path)
 {
-    return aboveStandardStreams(open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    return openAbove(path, O_RDONLY | O_NONBLOCK);
 }
 
 DeviceKind kindOfOpenDevice(int fd)

@@ -16,12 +16,20 @@ enum class DeviceKind {
     keyboard,  // has at least one of the eight modifiers
     other,  // a mouse, a switch, a button: anything else
     unknown,  // could not be told: errno says why where a call failed
+    notYet,  // could not be asked for a passing shortage (errno says which)
 };
 
 // What sysfs says of the input device behind this character device number,
-// without opening it: keyboard, other, or unknown where sysfs is absent (a
-// container without /sys) or has no input device for it.
+// without opening it: keyboard, other, unknown where sysfs is absent (a
+// container without /sys) or has no input device for it, or notYet where
+// memory, or descriptors beyond the spare one, ran short.
 DeviceKind kindFromSysfs(dev_t device);
+
+// Sets one descriptor aside, so that sysfs can still be read when the others
+// are used up: a keyboard held back then is told from a mouse, and only
+// keyboards are named as refused. Called once at start-up; kindFromSysfs
+// sets it aside again after using it.
+void reserveSpareDescriptor();
 
 // Opens a node read-only (the watcher never injects events), non-blocking and
 // close-on-exec, above the standard streams. Returns -1 with errno set.

@@ -1,6 +1,7 @@
 #include "hotplug.h"
 
 #include <sys/inotify.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -30,14 +31,42 @@ int HotplugWatch::start()
     return watchDirectory() ? 0 : errno;
 }
 
+// The folder is looked at before and after the watch is set, so the folder
+// remembered is the one watched even if the path was replaced meanwhile.
 bool HotplugWatch::watchDirectory()
 {
     if (fd_ < 0)
         fd_ = aboveStandardStreams(inotify_init1(IN_NONBLOCK | IN_CLOEXEC));
     if (fd_ < 0)
         return false;
+    struct stat before {};
+    if (stat(directory_, &before) != 0)
+        return false;
     watch_ = inotify_add_watch(fd_, directory_, watchedEvents);
-    return watch_ >= 0;
+    if (watch_ < 0)
+        return false;
+    watchedDevice_ = before.st_dev;
+    watchedInode_ = before.st_ino;
+    if (watchesTheFolderAtThePath())
+        return true;
+    stopWatching();  // replaced while the watch was set: again at the next check
+    errno = EAGAIN;
+    return false;
+}
+
+// One stat per check: the only news of a folder removed while something
+// still holds it, which the kernel keeps alive and watched.
+bool HotplugWatch::watchesTheFolderAtThePath() const
+{
+    struct stat now {};
+    return stat(directory_, &now) == 0 && now.st_dev == watchedDevice_ &&
+           now.st_ino == watchedInode_;
+}
+
+void HotplugWatch::stopWatching()
+{
+    inotify_rm_watch(fd_, watch_);
+    watch_ = -1;
 }
 
 bool HotplugWatch::check(void (*changed)(const char* name))
@@ -50,6 +79,8 @@ bool HotplugWatch::check(void (*changed)(const char* name))
         apply(*event, changed, rescan);
         offset += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
     }
+    if (watch_ >= 0 && !watchesTheFolderAtThePath())
+        stopWatching();  // removed or replaced, though something still holds it
     // While the directory is gone, or inotify cannot be had, try again at
     // every check: one failing call, and the watch is back within a check.
     if (watch_ < 0 && watchDirectory())
@@ -67,8 +98,7 @@ void HotplugWatch::apply(const inotify_event& event, void (*changed)(const char*
     } else if (event.mask & IN_IGNORED) {
         watch_ = -1;  // the directory is gone
     } else if (event.mask & IN_MOVE_SELF) {
-        inotify_rm_watch(fd_, watch_);  // moved elsewhere: watch the path again
-        watch_ = -1;
+        stopWatching();  // moved elsewhere: watch the path again
     } else if ((event.mask & nodeEvents) && event.len > 0) {
         changed(event.name);
     }

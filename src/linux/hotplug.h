@@ -1,10 +1,15 @@
 // Keyboards plugged in while the watcher runs, found through inotify on the
 // input directory and checked without blocking. The directory itself may go
 // away with its last node (devtmpfs removes empty folders) and come back with
-// the next one; the watch then follows it. Where inotify cannot be had (the
-// user's inotify instances or watches are used up), it is tried again at
-// every check, and the caller reads the directory meanwhile.
+// the next one; the watch then follows it. The kernel says a watched folder
+// is gone only once nothing holds it any more (a shell whose working
+// directory it is, an open descriptor, a bind mount), so every check also
+// compares the folder at the path with the one watched. Where inotify cannot
+// be had (the user's inotify instances or watches are used up), it is tried
+// again at every check, and the caller reads the directory meanwhile.
 #pragma once
+
+#include <sys/types.h>
 
 struct inotify_event;
 
@@ -34,10 +39,14 @@ public:
 private:
     void apply(const inotify_event& event, void (*changed)(const char* name), bool& rescan);
     bool watchDirectory();
+    bool watchesTheFolderAtThePath() const;
+    void stopWatching();
 
     const char* directory_;
     int fd_ = -1;  // -1 while inotify cannot be had
     int watch_ = -1;  // -1 while the directory is not watched
+    dev_t watchedDevice_ = 0;  // the folder watched, while watch_ is set
+    ino_t watchedInode_ = 0;
 };
 
 }  // namespace evdev

@@ -10,10 +10,12 @@
 
 #include "../diagnostics.h"
 #include "../key_state.h"
+#include "descriptors.h"
+#include "evdev_device.h"
 #include "evdev_keys.h"
-#include "growing_array.h"
 #include "hotplug.h"
 #include "keyboard_set.h"
+#include "waiting_nodes.h"
 
 namespace {
 
@@ -33,46 +35,30 @@ unsigned passesSinceHotplugCheck = 0;
 unsigned hotplugChecks = 0;
 bool rescanPending = false;
 
-// Nodes to try again at every hot-plug check: out of descriptors or memory
-// for them (each named once on stderr), or interrupted.
-struct WaitingNode {
-    char name[32];
-    unsigned triedAt;  // the hot-plug check that last offered it
-};
-evdev::GrowingArray<WaitingNode> waitingNodes;
+// Nodes to offer again at every hot-plug check: out of descriptors or memory
+// for them, or interrupted.
+evdev::WaitingNodes waitingNodes;
 
 bool isEventNode(const char* name)
 {
     return std::strncmp(name, "event", 5) == 0;
 }
 
-// The node's place in waitingNodes, or its size if it is not there.
-std::size_t waitingIndexOf(const char* name)
+void keepForLater(const char* name, evdev::AddResult result, int error)
 {
-    std::size_t index = 0;
-    while (index < waitingNodes.size() && std::strcmp(waitingNodes[index].name, name) != 0)
-        ++index;
-    return index;
-}
-
-void keepForLater(const char* name, int error)
-{
-    const std::size_t waiting = waitingIndexOf(name);
-    if (waiting < waitingNodes.size()) {
-        waitingNodes[waiting].triedAt = hotplugChecks;  // named already
-        return;
-    }
-    // A signal is no news; a shortage is.
-    if (error != EINTR) {
-        char what[64];
+    const bool shortage = result == evdev::AddResult::later;
+    switch (waitingNodes.keep(name, shortage, hotplugChecks)) {
+    case evdev::WaitingNodes::Kept::nameNow: {
+        char what[96];
         std::snprintf(what, sizeof what, "cannot watch %s/%s", inputDirectory, name);
         report(what, std::strerror(error));
+        break;
     }
-    WaitingNode node;
-    if (std::strlen(name) < sizeof node.name) {
-        std::strcpy(node.name, name);
-        node.triedAt = hotplugChecks;
-        waitingNodes.push(node);
+    case evdev::WaitingNodes::Kept::notKept:
+        rescanPending = true;  // the directory's next reading offers it again
+        break;
+    case evdev::WaitingNodes::Kept::quietly:
+        break;
     }
 }
 
@@ -83,13 +69,11 @@ bool offer(const char* name)
     if (!isEventNode(name))
         return false;
     const auto result = keyboards.add(inputDirectory, name);
-    if (result == evdev::AddResult::later) {
-        keepForLater(name, errno);
+    if (result == evdev::AddResult::later || result == evdev::AddResult::retry) {
+        keepForLater(name, result, errno);
         return false;
     }
-    const std::size_t waiting = waitingIndexOf(name);
-    if (waiting < waitingNodes.size())
-        waitingNodes.removeAt(waiting);
+    waitingNodes.forget(name);
     return result == evdev::AddResult::denied;
 }
 
@@ -102,7 +86,7 @@ void offerChanged(const char* name)
 // directory cannot be read; `denied` tells whether any node was refused.
 int scanInputDirectory(bool& denied)
 {
-    DIR* directory = opendir(inputDirectory);
+    DIR* directory = evdev::openDirectory(inputDirectory);
     if (!directory)
         return errno;
     while (const dirent* entry = readdir(directory))
@@ -119,16 +103,12 @@ void checkHotplug()
     ++hotplugChecks;
     rescanPending = hotplug.check(offerChanged) || rescanPending || !hotplug.watching();
     if (rescanPending) {
+        rescanPending = false;
         bool denied = false;
-        rescanPending = scanInputDirectory(denied) != 0;  // out of descriptors: next time
+        if (scanInputDirectory(denied) != 0)
+            rescanPending = true;  // out of descriptors: next time
     }
-    // From the back, on a copy of the node: one taken now leaves the list,
-    // and the last one, offered already, takes its place.
-    for (std::size_t i = waitingNodes.size(); i-- > 0;) {
-        const WaitingNode node = waitingNodes[i];
-        if (node.triedAt != hotplugChecks)
-            offer(node.name);
-    }
+    waitingNodes.offerAgain(hotplugChecks, offerChanged);
 }
 
 bool fail(KeyStateFailure& failure, const char* context, const char* reason,
@@ -152,6 +132,7 @@ const char* hintFor(int error)
 // With no keyboard attached yet, or no inotify, it starts all the same.
 bool openKeyState(KeyStateFailure& failure)
 {
+    evdev::reserveSpareDescriptor();
     // Watch before the scan, so no keyboard slips in between the two.
     const int watchError = hotplug.start();
     bool denied = false;

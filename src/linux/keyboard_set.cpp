@@ -36,7 +36,7 @@ constexpr FailureMeaning failureMeanings[] = {
     // interruptibly: a signal (job control stopping the watcher, say) makes
     // open or an ioctl fail with EINTR, which SA_RESTART does not cover.
     {EMFILE, AddResult::later},  {ENFILE, AddResult::later},
-    {ENOMEM, AddResult::later},  {EINTR, AddResult::later},
+    {ENOMEM, AddResult::later},  {EINTR, AddResult::retry},
 };
 
 }  // namespace
@@ -65,9 +65,15 @@ AddResult KeyboardSet::add(const char* directory, const char* name)
         return resultOfFailure(errno);
     if (!S_ISCHR(node.st_mode) || isHeld(node.st_rdev) || isKnownOther(node))
         return AddResult::passed;
-    if (kindFromSysfs(node.st_rdev) == DeviceKind::other) {
+    switch (kindFromSysfs(node.st_rdev)) {
+    case DeviceKind::other:
         rememberOther(node);
         return AddResult::passed;
+    case DeviceKind::notYet:
+        return AddResult::retry;  // not opened: it may well be no keyboard
+    case DeviceKind::keyboard:
+    case DeviceKind::unknown:
+        break;
     }
     return openIfKeyboard(path);
 }
@@ -92,9 +98,11 @@ AddResult KeyboardSet::openIfKeyboard(const char* path)
     if (kind != DeviceKind::keyboard) {
         const int error = errno;
         close(fd);
-        if (kind == DeviceKind::unknown && resultOfFailure(error) == AddResult::later) {
+        const AddResult result = resultOfFailure(error);
+        if (kind == DeviceKind::unknown &&
+            (result == AddResult::later || result == AddResult::retry)) {
             errno = error;
-            return AddResult::later;
+            return result;
         }
         rememberOther(node);
         return AddResult::passed;

@@ -18,7 +18,10 @@ enum class AddResult {
     taken,  // a keyboard, now watched
     passed,  // no keyboard, one already held, or gone again: nothing to do
     denied,  // the user may not open it
-    later,  // a passing shortage or an interrupted call: try it again later
+    later,  // a keyboard, or what may be one, held back by a passing shortage:
+            // try it again later (and say so)
+    retry,  // interrupted, or short of memory before it could be told to be a
+            // keyboard: try it again later, quietly
 };
 
 // What a failed call on a node means for it; `error` is the call's errno.
@@ -35,7 +38,8 @@ public:
     // held yet. Keyboards are told apart by their device number, not by the
     // node's name or inode: a node may be removed and made again. A device
     // held already is not opened again; nor is one known not to be a keyboard,
-    // or one that sysfs shows is none. On denied and later, errno tells why.
+    // or one that sysfs shows is none. On denied, later and retry, errno
+    // tells why.
     AddResult add(const char* directory, const char* name);
 
     // The key state of all keyboards together: a key is down when it is down

@@ -251,16 +251,26 @@ void keyboardsAreHeldReadOnlyAndQueueNothing()
     }
 }
 
+// Also when the parent started the watcher with both signals blocked.
 void stopSignalsEndTheWatcherQuietly()
 {
     VirtualKeyboard keyboard;
-    for (int signalNumber : {SIGTERM, SIGINT}) {
-        WatcherProcess watcher;
-        waitUntilStarted(watcher);
-        watcher.signal(signalNumber);
-        expectEnd(watcher, "exit 0", Milliseconds(500));
-        expectQuiet(watcher, Milliseconds(0));
-        expectErrorText(watcher, banner);
+    for (bool blocked : {false, true}) {
+        for (int signalNumber : {SIGTERM, SIGINT}) {
+            WatcherOptions options;
+            options.blockStopSignals = blocked;
+            WatcherProcess watcher(options);
+            waitUntilStarted(watcher);
+            watcher.signal(signalNumber);
+            try {
+                expectEnd(watcher, "exit 0", Milliseconds(500));
+            } catch (const Failure& failure) {
+                throw Failure(std::string(blocked ? "started with them blocked: " : "") +
+                              failure.what());
+            }
+            expectQuiet(watcher, Milliseconds(0));
+            expectErrorText(watcher, banner);
+        }
     }
 }
 
@@ -334,14 +344,15 @@ void userWithoutAccessGetsAClearError()
 // follows the pause at once, so 99 in 100 changes must come out within one
 // pause as this machine's timer gives it (the 99th percentile of a bare 12 ms
 // sleep here), plus a pass and a margin, and the mean must be about half a
-// cycle. A slower cycle, missed samples or late flushes break these. The
+// cycle of this machine's. A slower cycle, missed samples or late flushes
+// break these. The
 // maximum is printed but not bounded: under emulation a single sample, of a
 // bare sleep as of a change, now and then stalls by 20 ms or more.
 void latencyStaysWithinOneCycle()
 {
     constexpr int changes = 300;
-    constexpr double meanBoundMs = 10.0;
     const Spread sleep = spreadOf(bareSleeps(changes));
+    const double meanBoundMs = std::max(sleep.mean, 12.0) / 2 + 4.0;
     const double p99BoundMs = std::max(sleep.p99, 12.0) + 3.0;
     VirtualKeyboard keyboard;
     WatcherProcess watcher;
@@ -361,8 +372,9 @@ void latencyStaysWithinOneCycle()
 // the lines can be no more than the passes that fit in the time, one per
 // 12 ms at most, since a sleep never ends early. A shorter pause or none
 // writes far more. And the first pass follows the banner at once: with a key
-// held at start its line comes well within one pause (the least of a few
-// starts, so that one slow read cannot decide).
+// held at start its line comes within half of the quickest bare 12 ms sleep
+// measured beside it (the least of a few starts, so that one slow read
+// cannot decide).
 void pauseSpacesThePassesAndFollowsTheFirst()
 {
     VirtualKeyboard keyboard;
@@ -403,10 +415,13 @@ void pauseSpacesThePassesAndFollowsTheFirst()
                             std::chrono::duration<double, std::milli>(line.read - started).count());
     }
     keyboard.release(KEY_RIGHTCTRL);
-    std::printf("pause: the first line %.2f ms after the banner, the least of 5 starts\n",
-                quickest);
-    check(quickest < 6.0, "the first line came " + std::to_string(quickest) +
-                              " ms after the banner at best: a pause before the first pass");
+    const std::vector<double> sleeps = bareSleeps(5);
+    const double bound = *std::min_element(sleeps.begin(), sleeps.end()) / 2;
+    std::printf("pause: the first line %.2f ms after the banner, the least of 5 starts "
+                "(bound %.2f)\n",
+                quickest, bound);
+    check(quickest < bound, "the first line came " + std::to_string(quickest) +
+                                " ms after the banner at best: a pause before the first pass");
 }
 
 // A reader that shares a non-blocking pipe and falls behind: the line waits
@@ -473,12 +488,15 @@ void manyKeyboardsPluggedInAtOnceAreAllWatched()
 
 // Out of descriptors: each keyboard that cannot be taken is named once on
 // stderr, the others are watched, and the refused ones are taken as soon as
-// descriptors come free.
+// descriptors come free. Mice, never to be watched, are never named.
 void keyboardsBeyondTheDescriptorLimitAreNamedAndTakenLater()
 {
+    // The mice first: the directory lists the newest nodes first, so they
+    // come when the keyboards have used up the descriptors.
+    const Devices mice = plugIn(3, "mouse", DeviceKind::mouse);
     auto keyboards = plugIn(6, "limited");
     WatcherOptions options;
-    options.openFileLimit = 8;  // 0-2, the hot-plug watch, and room for four
+    options.openFileLimit = 9;  // 0-2, the hot-plug watch, the spare, and room for four
     WatcherProcess watcher(options);
     waitUntilStarted(watcher);
     std::this_thread::sleep_for(Milliseconds(500));
@@ -496,6 +514,8 @@ void keyboardsBeyondTheDescriptorLimitAreNamedAndTakenLater()
                   line.compare(line.size() - suffix.size(), suffix.size(), suffix) == 0,
               "unexpected message: " + line);
         refused.push_back(line.substr(prefix.size(), line.size() - prefix.size() - suffix.size()));
+        for (const auto& mouse : mice)
+            check(refused.back() != mouse->node(), "a mouse was named: " + line);
     }
     check(refused.size() >= 2,
           std::to_string(refused.size()) + " keyboards named as refused, not 2 or more");
@@ -538,23 +558,32 @@ bool exists(const char* path)
     return stat(path, &status) == 0;
 }
 
-// /dev/input goes away with its last node and comes back with the next one.
+// /dev/input goes away with its last node and comes back with the next one,
+// whether or not something still holds the removed folder (here the
+// watcher's own working directory), which keeps it alive for the kernel.
 void inputDirectoryGoneAndBackIsWatchedAgain()
 {
-    auto first = std::make_unique<VirtualKeyboard>("first");
-    leaveOnlyKeyboardNodes();
-    WatcherProcess watcher;
-    waitUntilStarted(watcher);
-    first.reset();
-    const auto deadline = Clock::now() + Milliseconds(1000);
-    while (exists("/dev/input") && Clock::now() < deadline)
-        std::this_thread::sleep_for(Milliseconds(10));
-    if (exists("/dev/input"))
-        check(rmdir("/dev/input") == 0, "/dev/input stayed and cannot be removed");
-    std::this_thread::sleep_for(Milliseconds(600));  // past a hot-plug check
-    VirtualKeyboard second("second");
-    check(exists("/dev/input"), "/dev/input did not come back");
-    expectKeyOn(watcher, second, "the keyboard after the directory came back", Milliseconds(1500));
+    for (const char* workingDirectory : {"/", "/dev/input"}) {
+        auto first = std::make_unique<VirtualKeyboard>("first");
+        leaveOnlyKeyboardNodes();
+        WatcherOptions options;
+        options.workingDirectory = workingDirectory;
+        WatcherProcess watcher(options);
+        waitUntilStarted(watcher);
+        first.reset();
+        const auto deadline = Clock::now() + Milliseconds(1000);
+        while (exists("/dev/input") && Clock::now() < deadline)
+            std::this_thread::sleep_for(Milliseconds(10));
+        if (exists("/dev/input"))
+            check(rmdir("/dev/input") == 0, "/dev/input stayed and cannot be removed");
+        std::this_thread::sleep_for(Milliseconds(600));  // past a hot-plug check
+        VirtualKeyboard second("second");
+        check(exists("/dev/input"), "/dev/input did not come back");
+        expectKeyOn(watcher, second,
+                    std::string("the keyboard after the directory came back, the watcher in ") +
+                        workingDirectory,
+                    Milliseconds(1500));
+    }
 }
 
 // Removing a node does not unplug its keyboard: a held key stays down until
@@ -654,13 +683,22 @@ void otherDevicesNeverHoldAPassBack()
 // the banner still written and no pass made.
 void startUpAmongOtherDevices()
 {
-    const Devices mice = plugIn(40, "mouse", DeviceKind::mouse);
     VirtualKeyboard keyboard;
-    double quickest = 1e9;
-    for (int start = 0; start < 3; ++start)
-        quickest = std::min(quickest, startUpMs());
-    std::printf("start-up: banner %.1f ms after start among 40 mice, the least of 3\n", quickest);
-    check(quickest < 300.0, "the banner came " + std::to_string(quickest) + " ms after start");
+    const auto quickestStart = [] {
+        double quickest = 1e9;
+        for (int start = 0; start < 3; ++start)
+            quickest = std::min(quickest, startUpMs());
+        return quickest;
+    };
+    const double alone = quickestStart();
+    const Devices mice = plugIn(40, "mouse", DeviceKind::mouse);
+    const double among = quickestStart();
+    std::printf("start-up: banner %.1f ms after start among 40 mice, %.1f ms without, the least "
+                "of 3 each\n",
+                among, alone);
+    check(among < alone + 150.0, "the banner came " + std::to_string(among) +
+                                     " ms after start, against " + std::to_string(alone) +
+                                     " ms without the mice");
 
     HiddenSysfs hidden;
     keyboard.press(KEY_RIGHTCTRL);

@@ -60,6 +60,15 @@ void fillNonBlocking(int fd)
     }
     dup2(err, 2);
     std::signal(SIGPIPE, options.ignoreSigpipe ? SIG_IGN : SIG_DFL);
+    if (options.blockStopSignals) {
+        sigset_t stops;
+        sigemptyset(&stops);
+        sigaddset(&stops, SIGINT);
+        sigaddset(&stops, SIGTERM);
+        sigprocmask(SIG_BLOCK, &stops, nullptr);
+    }
+    if (options.workingDirectory && chdir(options.workingDirectory) != 0)
+        _exit(126);
     if (options.asUnprivilegedUser &&
         (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0))
         _exit(126);

@@ -24,6 +24,8 @@ struct WatcherOptions {
     bool fullNonBlockingOutput = false;  // stdout a non-blocking pipe, already full
     bool closeStdinAndStdout = false;  // started with descriptors 0 and 1 closed
     int openFileLimit = 0;  // RLIMIT_NOFILE for the watcher, if not 0
+    const char* workingDirectory = nullptr;  // started there, if set
+    bool blockStopSignals = false;  // started with SIGINT and SIGTERM blocked
 };
 
 struct Line {

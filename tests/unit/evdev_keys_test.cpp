@@ -6,7 +6,15 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <string>
+#include <vector>
+
+#include "linux/descriptors.h"
 #include "linux/keyboard_set.h"
+#include "linux/waiting_nodes.h"
 
 namespace {
 
@@ -108,16 +116,63 @@ TEST(EvdevKeys, SysfsCapabilitiesAreReadFromTheLastWordUp)
             << malformed;
 }
 
-// Shortages and interrupted calls are tried again later; a refusal is
-// reported; anything else means the node is gone or no device.
+// Shortages and interrupted calls are tried again later (a signal quietly);
+// a refusal is reported; anything else means the node is gone or no device.
 TEST(EvdevKeys, FailuresThatPassAreTriedAgain)
 {
-    for (int error : {EMFILE, ENFILE, ENOMEM, EINTR})
+    for (int error : {EMFILE, ENFILE, ENOMEM})
         EXPECT_EQ(evdev::resultOfFailure(error), evdev::AddResult::later) << error;
+    EXPECT_EQ(evdev::resultOfFailure(EINTR), evdev::AddResult::retry);
     for (int error : {EACCES, EPERM})
         EXPECT_EQ(evdev::resultOfFailure(error), evdev::AddResult::denied) << error;
     for (int error : {ENOENT, ENODEV, ENXIO, ENOTTY})
         EXPECT_EQ(evdev::resultOfFailure(error), evdev::AddResult::passed) << error;
+}
+
+// Named once, at the first shortage, whatever held the node back before;
+// kept, and offered at every later check, until it is taken.
+TEST(EvdevKeys, WaitingNodesAreNamedOnceAndOfferedUntilTaken)
+{
+    using Kept = evdev::WaitingNodes::Kept;
+    evdev::WaitingNodes waiting;
+    EXPECT_EQ(waiting.keep("event3", false, 1), Kept::quietly);  // interrupted
+    EXPECT_EQ(waiting.keep("event3", true, 2), Kept::nameNow);
+    EXPECT_EQ(waiting.keep("event3", true, 3), Kept::quietly);
+    EXPECT_EQ(waiting.keep("event4", true, 3), Kept::nameNow);
+    EXPECT_EQ(waiting.size(), 2u);
+
+    static std::vector<std::string> offered;
+    offered.clear();
+    waiting.offerAgain(3, [](const char* name) { offered.push_back(name); });
+    EXPECT_TRUE(offered.empty()) << "offered again at the check that kept them";
+    waiting.offerAgain(4, [](const char* name) { offered.push_back(name); });
+    EXPECT_EQ(offered, (std::vector<std::string>{"event4", "event3"}));
+
+    waiting.forget("event3");
+    EXPECT_EQ(waiting.size(), 1u);
+    EXPECT_EQ(waiting.keep("event3", true, 5), Kept::nameNow) << "a new spell of waiting";
+}
+
+// Started with its standard streams closed, the watcher's descriptors still
+// take none of their numbers.
+TEST(EvdevKeys, DescriptorsStayAboveTheStandardStreams)
+{
+    const int savedIn = dup(STDIN_FILENO), savedOut = dup(STDOUT_FILENO);
+    close(STDIN_FILENO);
+    close(STDOUT_FILENO);
+    DIR* directory = evdev::openDirectory("/");
+    const int directoryFd = directory ? dirfd(directory) : -1;
+    const int fileFd = evdev::openAbove("/", O_RDONLY);
+    dup2(savedIn, STDIN_FILENO);
+    dup2(savedOut, STDOUT_FILENO);
+    close(savedIn);
+    close(savedOut);
+    ASSERT_NE(directory, nullptr);
+    EXPECT_GT(directoryFd, STDERR_FILENO);
+    EXPECT_GT(fileFd, STDERR_FILENO);
+    EXPECT_NE(fcntl(directoryFd, F_GETFD) & FD_CLOEXEC, 0);
+    closedir(directory);
+    close(fileFd);
 }
 
 }  // namespace

@@ -72,6 +72,21 @@ TEST_F(StopSignals, HandlersStayInstalledAndResumeInterruptedCalls)
     }
 }
 
+TEST(StopSignalsScope, StopSignalsBlockedByTheParentAreUnblocked)
+{
+    sigset_t blocked, now;
+    sigemptyset(&blocked);
+    for (int signalNumber : {SIGINT, SIGTERM, SIGHUP})
+        sigaddset(&blocked, signalNumber);
+    sigprocmask(SIG_BLOCK, &blocked, nullptr);
+    installStopHandlers();
+    sigprocmask(SIG_UNBLOCK, nullptr, &now);
+    EXPECT_FALSE(sigismember(&now, SIGINT));
+    EXPECT_FALSE(sigismember(&now, SIGTERM));
+    EXPECT_TRUE(sigismember(&now, SIGHUP)) << "only the stop signals are the watcher's";
+    sigprocmask(SIG_UNBLOCK, &blocked, nullptr);
+}
+
 TEST(StopSignalsScope, OtherSignalsKeepTheDispositionTheProcessStartedWith)
 {
     std::signal(SIGPIPE, SIG_IGN);
