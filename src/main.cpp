@@ -1,21 +1,14 @@
 // orvel-keywatcher: writes one line per press or release of the keyboard's
-// eight modifier keys on standard output, until SIGINT or SIGTERM.
-#include <unistd.h>
-
-#include <cstdio>
-#include <cstring>
-
+// eight modifier keys on standard output, until it is asked to stop.
 #include "diagnostics.h"
+#include "exit_status.h"
 #include "key_state.h"
-#include "stop_signals.h"
+#include "output.h"
+#include "stop.h"
 #include "watch_loop.h"
 #include "watched_keys.h"
 
 namespace {
-
-// Exit statuses: 0 after the orderly stop, 1 when the watcher cannot go on.
-constexpr int exitStopped = 0;
-constexpr int exitFailure = 1;
 
 int failKeyState(const KeyStateFailure& failure)
 {
@@ -38,10 +31,10 @@ int main()
     KeyStateFailure failure;
     if (!openKeyState(failure))
         return failKeyState(failure);
-    std::fputs("Orvel macOS key watcher started\n", stderr);
+    writeToStandardError("Orvel macOS key watcher started\n");
 
-    if (const int error = watchLoop(watchedKeys, STDOUT_FILENO)) {
-        report("cannot write to standard output", std::strerror(error));
+    if (const int error = watchLoop(watchedKeys, standardOutput())) {
+        report("cannot write to standard output", describeOutputError(error));
         return exitFailure;
     }
     return exitStopped;

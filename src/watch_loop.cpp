@@ -1,9 +1,7 @@
 #include "watch_loop.h"
 
-#include <unistd.h>
-
 #include "key_state.h"
-#include "write_all.h"
+#include "pause.h"
 
 std::atomic<bool> shouldRun{false};
 static_assert(std::atomic<bool>::is_always_lock_free,
@@ -13,7 +11,7 @@ namespace {
 
 // "D name\n" or "U name\n", written with one call so that the line leaves at
 // once and whole: nothing is held back in a buffer between two passes.
-int writeChangeLine(int outFd, bool down, const char* name)
+int writeChangeLine(OutputHandle out, bool down, const char* name)
 {
     char line[32];
     std::size_t length = 0;
@@ -22,32 +20,32 @@ int writeChangeLine(int outFd, bool down, const char* name)
     while (*name && length < sizeof line - 1)
         line[length++] = *name++;
     line[length++] = '\n';
-    return writeAll(outFd, line, length);
+    return writeAll(out, line, length);
 }
 
 }  // namespace
 
-int watchPass(WatchedKeyTable& keys, int outFd)
+int watchPass(WatchedKeyTable& keys, OutputHandle out)
 {
     beginKeyStatePass();
     for (WatchedKey& key : keys) {
         const bool down = keyIsDown(key.code);
         if (down == key.lastState)
             continue;
-        if (const int error = writeChangeLine(outFd, down, key.name))
+        if (const int error = writeChangeLine(out, down, key.name))
             return error;
         key.lastState = down;
     }
     return 0;
 }
 
-int watchLoop(WatchedKeyTable& keys, int outFd)
+int watchLoop(WatchedKeyTable& keys, OutputHandle out)
 {
     while (shouldRun.load()) {
-        if (const int error = watchPass(keys, outFd))
+        if (const int error = watchPass(keys, out))
             return error;
-        // A handled stop signal ends the pause early; the flag test follows.
-        usleep(pauseMicroseconds);
+        // A stop request ends the pause early; the flag test follows.
+        pauseBetweenPasses();
     }
     return 0;
 }

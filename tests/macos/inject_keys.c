@@ -11,12 +11,18 @@
  *          each STEP is +KEY (press) or -KEY (release), KEY one of Shift,
  *          Control, Option, Command, RightShift, RightControl, RightOption,
  *          RightCommand
+ *        inject_keys answer MS
+ *          presses Shift, then answers every change line read on standard
+ *          input with the opposite change at once, for MS milliseconds;
+ *          lets Shift go and prints "N lines in T ms"
  * Exit status: 0 done, 2 bad usage, 3 a change did not reach the HID state
  * within a second. */
 #include <CoreGraphics/CoreGraphics.h>
 #include <stdbool.h>
 #include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
+#include <time.h>
 #include <unistd.h>
 
 struct Modifier {
@@ -96,6 +102,29 @@ static const struct Modifier* modifierNamed(const char* name)
     return NULL;
 }
 
+static long nowMs(void)
+{
+    struct timespec now;
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return now.tv_sec * 1000 + now.tv_nsec / 1000000;
+}
+
+static int answer(long windowMs)
+{
+    const struct Modifier* shift = modifierNamed("Shift");
+    char line[64];
+    int lines = 0;
+    post(shift, true);
+    const long start = nowMs();
+    while (nowMs() - start < windowMs && fgets(line, sizeof line, stdin)) {
+        ++lines;
+        post(shift, line[0] != 'D');
+    }
+    post(shift, false);
+    printf("%d lines in %ld ms\n", lines, nowMs() - start);
+    return 0;
+}
+
 int main(int argc, char** argv)
 {
     source = CGEventSourceCreate(kCGEventSourceStateHIDSystemState);
@@ -106,8 +135,10 @@ int main(int argc, char** argv)
         const int released = change(key, false);
         return pressed ? pressed : released;
     }
+    if (argc == 3 && strcmp(argv[1], "answer") == 0)
+        return answer(atol(argv[2]));
     if (argc < 2) {
-        fprintf(stderr, "usage: inject_keys probe | inject_keys +KEY|-KEY...\n");
+        fprintf(stderr, "usage: inject_keys probe | answer MS | +KEY|-KEY...\n");
         return 2;
     }
     for (int i = 1; i < argc; ++i) {

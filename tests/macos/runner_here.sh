@@ -4,7 +4,7 @@
 # that the script meets its first Mac with its own logic already proven.
 # Usage: runner_here.sh WATCHER. Exits 77 (skipped) without root or namespaces.
 set -u
-runner=$(cd "$(dirname "$0")" && pwd)/run_on_mac.sh
+runner=$(cd "$(dirname "$0")/.." && pwd)/run_watcher.sh
 watcher=$(realpath "$1")
 if [ "$(id -u)" != 0 ] || ! unshare --mount true 2>/dev/null; then
     echo "skipped: needs root and a private mount namespace (a device node is made)"

@@ -1,35 +1,24 @@
-// A file descriptor whose contents a test can read back.
+// An output a test hands to the watch loop and reads back: a pipe, on every
+// platform (unit/posix/ and unit/windows/ make it).
 #pragma once
 
-#include <sys/types.h>
-#include <unistd.h>
-
-#include <cstdio>
 #include <string>
+
+#include "output.h"
 
 class CapturedOutput {
 public:
-    CapturedOutput() : file_(std::tmpfile()) {}
-    ~CapturedOutput() { std::fclose(file_); }
+    CapturedOutput();
+    ~CapturedOutput();
     CapturedOutput(const CapturedOutput&) = delete;
     CapturedOutput& operator=(const CapturedOutput&) = delete;
 
-    int fd() const { return fileno(file_); }
+    OutputHandle handle() const { return writer_; }
 
     // Everything written since the last call.
-    std::string take()
-    {
-        std::string text;
-        char chunk[256];
-        ssize_t length;
-        while ((length = pread(fd(), chunk, sizeof chunk, taken_)) > 0) {
-            text.append(chunk, static_cast<std::size_t>(length));
-            taken_ += length;
-        }
-        return text;
-    }
+    std::string take();
 
 private:
-    std::FILE* file_;
-    off_t taken_ = 0;
+    OutputHandle reader_;
+    OutputHandle writer_;
 };

@@ -1,4 +1,4 @@
-#include "stop_signals.h"
+#include "stop.h"
 
 #include <gtest/gtest.h>
 
@@ -39,7 +39,7 @@ TEST_F(StopSignals, SignalMidPassLetsThatPassFinishThenEndsTheLoop)
         if (code == kVK_Option)
             std::raise(SIGINT);
     };
-    EXPECT_EQ(watchLoop(keys, output.fd()), 0);
+    EXPECT_EQ(watchLoop(keys, output.handle()), 0);
     EXPECT_EQ(fake::passes(), 1);
     EXPECT_EQ(output.take(),
               "D shift\nD ctrl\nD alt\nD cmd_left\nD shift\nD ctrl\nD alt\nD cmd_right\n");

@@ -1,6 +1,6 @@
 // The change lines' way out when the reader is slow: a full non-blocking
 // descriptor and partial writes must neither lose nor cut a line.
-#include "write_all.h"
+#include "output.h"
 
 #include <gtest/gtest.h>
 
@@ -20,7 +20,7 @@
 
 #include "counted_writes.h"
 #include "fake_key_state.h"
-#include "stop_signals.h"
+#include "stop.h"
 #include "watch_loop.h"
 
 namespace {
@@ -160,6 +160,24 @@ TEST(WriteAll, HeldTerminalIsWaitedForWithoutSpinning)
     EXPECT_LE(writes, 10) << "the wait spun";
     EXPECT_EQ(received.size(), filled + 8);
     EXPECT_EQ(received.substr(filled), "D shift\n");
+}
+
+// The pass ends at the write that failed, and the key keeps the state last
+// reported for it.
+TEST(WriteAll, FailedWriteEndsTheLoopWithItsErrorAndKeepsTheLastReportedState)
+{
+    const int full = open("/dev/full", O_WRONLY | O_CLOEXEC);
+    if (full < 0)
+        GTEST_SKIP() << "this system has no /dev/full";
+    fake::reset();
+    fake::setDown(kVK_Control, true);
+    shouldRun.store(true);
+    WatchedKeyTable keys = makeWatchedKeys();
+    EXPECT_EQ(watchLoop(keys, full), ENOSPC);
+    EXPECT_FALSE(keys[1].lastState);
+    EXPECT_EQ(fake::passes(), 1);
+    close(full);
+    fake::reset();
 }
 
 }  // namespace

@@ -1,9 +1,13 @@
-#include "write_all.h"
-
+// Output on POSIX systems: write(2) on descriptors, which a reader that has
+// gone answers with SIGPIPE (left at its default, so it ends the watcher).
 #include <sys/select.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "../output.h"
 
 namespace {
 
@@ -29,6 +33,11 @@ int waitUntilWritable(int fd)
 
 }  // namespace
 
+OutputHandle standardOutput()
+{
+    return STDOUT_FILENO;
+}
+
 int writeAll(int fd, const char* data, std::size_t size)
 {
     while (size > 0) {
@@ -46,4 +55,15 @@ int writeAll(int fd, const char* data, std::size_t size)
         }
     }
     return 0;
+}
+
+const char* describeOutputError(int error)
+{
+    return std::strerror(error);
+}
+
+// The C library's standard error is unbuffered: each call is one write.
+void writeToStandardError(const char* text)
+{
+    std::fputs(text, stderr);
 }

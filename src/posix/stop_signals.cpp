@@ -1,8 +1,9 @@
-#include "stop_signals.h"
+// The orderly stop on POSIX systems: SIGINT and SIGTERM clear the run flag.
+#include "../stop.h"
 
 #include <csignal>
 
-#include "watch_loop.h"
+#include "../watch_loop.h"
 
 namespace {
 

@@ -1,0 +1,4 @@
+// On Windows output goes to a HANDLE (a pipe, a file or the console).
+#pragma once
+
+using OutputHandle = void*;

@@ -1,0 +1,29 @@
+#include "captured_output.h"
+
+#include <windows.h>
+
+CapturedOutput::CapturedOutput()
+{
+    HANDLE reader = nullptr, writer = nullptr;
+    CreatePipe(&reader, &writer, nullptr, 1 << 16);
+    reader_ = reader;
+    writer_ = writer;
+}
+
+CapturedOutput::~CapturedOutput()
+{
+    CloseHandle(reader_);
+    CloseHandle(writer_);
+}
+
+std::string CapturedOutput::take()
+{
+    std::string text;
+    char chunk[256];
+    DWORD waiting = 0, length = 0;
+    while (PeekNamedPipe(reader_, nullptr, 0, nullptr, &waiting, nullptr) && waiting > 0 &&
+           ReadFile(reader_, chunk, waiting < sizeof chunk ? waiting : sizeof chunk, &length,
+                    nullptr))
+        text.append(chunk, length);
+    return text;
+}
