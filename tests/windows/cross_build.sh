@@ -5,7 +5,8 @@
 # checks the program's facts; runs the unit tests, then the real program with
 # real key presses, under Wine with no display. The arm64 program is built
 # and its facts checked; nothing here can run it.
-# Usage: cross_build.sh SOURCE-DIR BUILD-DIR TOOLS-DIR
+# Usage: cross_build.sh SOURCE-DIR BUILD-DIR TOOLS-DIR [--build-only]
+#   --build-only: the x86_64 build alone (for bench/wine)
 set -eu
 command -v llvm-readobj >/dev/null || for bin in /usr/lib/llvm-*/bin; do PATH=$PATH:$bin; done
 source=$(cd "$1" && pwd)
@@ -48,6 +49,7 @@ build_for() {  # ARCH TARGET CMAKE-ARGS...
 progress "Windows cross build with zig $("$ZIG" version): x86_64 with the unit tests, then arm64" \
     "(the first run builds MinGW's libraries and GoogleTest: a few minutes)"
 build_for x86_64 x86_64-windows-gnu -DBUILD_TESTING=ON -DORVEL_GTEST_SOURCE=/usr/src/googletest
+[ "${4:-}" != --build-only ] || exit 0
 build_for arm64 aarch64-windows-gnu -DBUILD_TESTING=OFF
 status=0
 "$here/check_pe.sh" "$build/x86_64/orvel-keywatcher.exe" x86_64 || status=1
