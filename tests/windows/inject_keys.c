@@ -18,11 +18,11 @@
  *          lets Shift go and prints "N lines in T ms"
  * Exit status: 0 done, 2 bad usage, 3 a change did not reach the key state
  * within a second. */
-#include <windows.h>
 #include <stdbool.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <windows.h>
 
 struct Modifier {
     const char* name;
@@ -32,8 +32,8 @@ struct Modifier {
 };
 
 static const struct Modifier modifiers[] = {
-    {"Shift", VK_LSHIFT, 0x2A, false},   {"Control", VK_LCONTROL, 0x1D, false},
-    {"Option", VK_LMENU, 0x38, false},   {"Command", VK_LWIN, 0x5B, true},
+    {"Shift", VK_LSHIFT, 0x2A, false},      {"Control", VK_LCONTROL, 0x1D, false},
+    {"Option", VK_LMENU, 0x38, false},      {"Command", VK_LWIN, 0x5B, true},
     {"RightShift", VK_RSHIFT, 0x36, false}, {"RightControl", VK_RCONTROL, 0x1D, true},
     {"RightOption", VK_RMENU, 0x38, true},  {"RightCommand", VK_RWIN, 0x5C, true},
 };
@@ -60,8 +60,7 @@ static bool underWine(void)
 
 static bool reached(const struct Modifier* key, bool down)
 {
-    const int virtualKey =
-        key->virtualKey == VK_RSHIFT && underWine() ? VK_SHIFT : key->virtualKey;
+    const int virtualKey = key->virtualKey == VK_RSHIFT && underWine() ? VK_SHIFT : key->virtualKey;
     for (int waitedMs = 0; waitedMs < 1000; waitedMs += 2) {
         if (((GetAsyncKeyState(virtualKey) & 0x8000) != 0) == down)
             return true;

@@ -21,9 +21,9 @@ std::string CapturedOutput::take()
     std::string text;
     char chunk[256];
     DWORD waiting = 0, length = 0;
+    const DWORD chunkSize = sizeof chunk;
     while (PeekNamedPipe(reader_, nullptr, 0, nullptr, &waiting, nullptr) && waiting > 0 &&
-           ReadFile(reader_, chunk, waiting < sizeof chunk ? waiting : sizeof chunk, &length,
-                    nullptr))
+           ReadFile(reader_, chunk, waiting < chunkSize ? waiting : chunkSize, &length, nullptr))
         text.append(chunk, length);
     return text;
 }

@@ -23,13 +23,15 @@ TEST(Windows, EveryWatchedKeyMapsToItsSidedVirtualKey)
     for (std::size_t i = 0; i < keys.size(); ++i)
         EXPECT_EQ(windows::virtualKeyFor(keys[i].code), expected[i]) << keys[i].name;
     // Caps Lock and A on macOS, and a Windows code that is no macOS one.
-    for (VirtualKeyCode code : {VirtualKeyCode{0x39}, VirtualKeyCode{0x00}, VirtualKeyCode{VK_LSHIFT}})
+    for (VirtualKeyCode code :
+         {VirtualKeyCode{0x39}, VirtualKeyCode{0x00}, VirtualKeyCode{VK_LSHIFT}})
         EXPECT_EQ(windows::virtualKeyFor(code), windows::noVirtualKey) << code;
 }
 
 TEST(Windows, AFailedWriteGivesTheSystemsReasonInOneLine)
 {
-    EXPECT_EQ(writeAll(INVALID_HANDLE_VALUE, "D shift\n", 8), ERROR_INVALID_HANDLE);
+    EXPECT_EQ(writeAll(INVALID_HANDLE_VALUE, "D shift\n", 8),
+              static_cast<int>(ERROR_INVALID_HANDLE));
     // The system's own words ("The handle is invalid."; Wine has its own),
     // as one line without its full stop.
     const std::string reason = describeOutputError(ERROR_INVALID_HANDLE);
