@@ -16,7 +16,10 @@ command -v npm >/dev/null || { echo "install.sh: npm is missing (scripts/test in
 cp "$here/package.json" "$here/package-lock.json" "$tools/"
 progress "fetching the test tools from npm (zig 0.11.0, about 350 MB unpacked, and" \
     "action-validator): first run only, about a minute"
-if ! (cd "$tools" && npm ci --no-audit --no-fund --cache "$tools/npm-cache" --loglevel=error) \
+# One request first, without retries: a registry that cannot be reached or
+# trusted is said at once, not after a minute of npm's retries.
+if ! (cd "$tools" && npm ping --fetch-retries=0 --cache "$tools/npm-cache" --loglevel=error &&
+    npm ci --no-audit --no-fund --cache "$tools/npm-cache" --loglevel=error) \
     >"$tools/npm.log" 2>&1; then
     cat "$tools/npm.log"
     # Node.js trusts its own certificate authorities, not the system's.
