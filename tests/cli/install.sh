@@ -3,11 +3,15 @@
 # watcher in bin/ and its manual in share/man/man1/ (gzipped on Linux, with
 # the copyright file, the README and the changelog in share/doc/), and
 # nothing else: what belongs to the Debian package alone stays out. On Linux
-# the binary is stripped.
+# the binary is stripped. The README's uninstall then takes all of it away,
+# with every folder the install created, even after a Debian package was
+# made in the same build folder, and keeps a folder that was there before
+# (share/man, as on Debian).
 # Usage: install.sh BUILD-DIR
 set -eu
 prefix=$(mktemp -d)
 trap 'rm -rf "$prefix"' EXIT
+mkdir -p "$prefix/share/man"
 cmake --install "$1" --prefix "$prefix" --strip >/dev/null
 expected="bin/orvel-keywatcher
 share/man/man1/orvel-keywatcher.1"
@@ -32,5 +36,16 @@ if [ "$(uname)" != Darwin ]; then
     else
         echo "ok bin/orvel-keywatcher is stripped"
     fi
+fi
+if [ "$(uname)" != Darwin ] && command -v cpack >/dev/null; then
+    (cd "$1" && cpack -G DEB >/dev/null 2>&1) || true  # writes its own install_manifest.txt
+fi
+cmake -P "$1/uninstall.cmake" >/dev/null
+left=$(cd "$prefix" && find . -mindepth 1 | sed 's|^\./||' | LC_ALL=C sort | tr '\n' ' ')
+if [ "$left" = "share share/man " ]; then
+    echo "ok uninstalled: nothing left but share/man, there before"
+else
+    echo "FAIL uninstalled: left $left(only share and share/man were there before)"
+    status=1
 fi
 exit $status
