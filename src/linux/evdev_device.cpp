@@ -16,13 +16,30 @@ namespace evdev {
 
 namespace {
 
+// The type of ioctl's request argument: unsigned long in glibc, int in musl.
+template <typename> struct RequestOf;
+template <typename Result, typename Fd, typename Request>
+struct RequestOf<Result(Fd, Request, ...)> {
+    using type = Request;
+};
+template <typename Result, typename Fd, typename Request>
+struct RequestOf<Result(Fd, Request, ...) noexcept> {
+    using type = Request;
+};
+
+// The kernel's request numbers (EVIOC...) as the C library takes them.
+int deviceIoctl(int fd, unsigned long request, void* argument)
+{
+    return ioctl(fd, static_cast<RequestOf<decltype(::ioctl)>::type>(request), argument);
+}
+
 // An ioctl that a signal interrupted while it waited for the device's lock:
 // that is no failure of the device, so it is asked again.
 int ioctlRetrying(int fd, unsigned long request, void* argument)
 {
     int result;
     do
-        result = ioctl(fd, request, argument);
+        result = deviceIoctl(fd, request, argument);
     while (result < 0 && errno == EINTR);
     return result;
 }
@@ -90,7 +107,7 @@ DeviceKind kindOfOpenDevice(int fd)
 {
     KeyBitmap capabilities{};
     // Not retried here on EINTR: the caller tries the node again later.
-    if (ioctl(fd, EVIOCGBIT(EV_KEY, sizeof capabilities), capabilities) < 0)
+    if (deviceIoctl(fd, EVIOCGBIT(EV_KEY, sizeof capabilities), capabilities) < 0)
         return DeviceKind::unknown;
     return hasModifierKey(capabilities, keyBitmapWords) ? DeviceKind::keyboard : DeviceKind::other;
 }

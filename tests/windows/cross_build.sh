@@ -36,6 +36,11 @@ build_for() {  # ARCH TARGET CMAKE-ARGS...
     arch=$1
     export ZIG_TARGET=$2
     shift 2
+    # A folder configured with another compiler (an older layout) starts afresh.
+    if ! grep -qx "CMAKE_CXX_COMPILER:[A-Z]*=$source/tests/zig/zig-c++" \
+        "$build/$arch/CMakeCache.txt" 2>/dev/null; then
+        rm -rf "${build:?}/$arch"
+    fi
     cmake -S "$source" -B "$build/$arch" -DCMAKE_TOOLCHAIN_FILE="$here/zig-toolchain.cmake" \
         -DCMAKE_BUILD_TYPE=Release -DORVEL_WERROR=ON "$@" >"$build/$arch.configure.log" 2>&1 &&
         cmake --build "$build/$arch" -j "$(nproc)" >"$build/$arch.build.log" 2>&1 || {

@@ -1,14 +1,13 @@
 # Cross build for Windows on a Linux machine, for the tests only: zig's C and
-# C++ compilers through tests/windows/zig-cc and zig-c++, and LLVM's
-# archiver. The processor follows ZIG_TARGET (x86_64 or aarch64).
+# C++ compilers through tests/zig/zig-cc and zig-c++, and LLVM's archiver. The processor follows ZIG_TARGET (x86_64 or aarch64).
 set(CMAKE_SYSTEM_NAME Windows)
 if("$ENV{ZIG_TARGET}" MATCHES "^aarch64")
   set(CMAKE_SYSTEM_PROCESSOR ARM64)
 else()
   set(CMAKE_SYSTEM_PROCESSOR AMD64)
 endif()
-set(CMAKE_C_COMPILER "${CMAKE_CURRENT_LIST_DIR}/zig-cc")
-set(CMAKE_CXX_COMPILER "${CMAKE_CURRENT_LIST_DIR}/zig-c++")
+set(CMAKE_C_COMPILER "${CMAKE_CURRENT_LIST_DIR}/../zig/zig-cc")
+set(CMAKE_CXX_COMPILER "${CMAKE_CURRENT_LIST_DIR}/../zig/zig-c++")
 
 find_program(ORVEL_LLVM_AR NAMES llvm-ar llvm-ar-14 REQUIRED)
 find_program(ORVEL_LLVM_RANLIB NAMES llvm-ranlib llvm-ranlib-14 REQUIRED)
