@@ -11,26 +11,15 @@
 #include <cstdio>
 
 #include "descriptors.h"
+#include "ioctl_request.h"
 
 namespace evdev {
 
 namespace {
 
-// The type of ioctl's request argument: unsigned long in glibc, int in musl.
-template <typename> struct RequestOf;
-template <typename Result, typename Fd, typename Request>
-struct RequestOf<Result(Fd, Request, ...)> {
-    using type = Request;
-};
-template <typename Result, typename Fd, typename Request>
-struct RequestOf<Result(Fd, Request, ...) noexcept> {
-    using type = Request;
-};
-
-// The kernel's request numbers (EVIOC...) as the C library takes them.
 int deviceIoctl(int fd, unsigned long request, void* argument)
 {
-    return ioctl(fd, static_cast<RequestOf<decltype(::ioctl)>::type>(request), argument);
+    return ioctl(fd, ioctlRequest(request), argument);
 }
 
 // An ioctl that a signal interrupted while it waited for the device's lock:

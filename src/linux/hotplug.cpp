@@ -4,8 +4,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
+#include <cstring>
 
 #include "descriptors.h"
 
@@ -74,9 +76,20 @@ bool HotplugWatch::check(void (*changed)(const char* name))
     bool rescan = false;
     alignas(inotify_event) char buffer[4096];
     const ssize_t length = fd_ < 0 ? -1 : read(fd_, buffer, sizeof buffer);
+    // A node's events come several at a time (made, then its permissions
+    // set, often more than once), and all of them have happened by now: each
+    // node is offered once per check.
+    const char* offered[sizeof buffer / sizeof(inotify_event)];
+    std::size_t offeredCount = 0;
     for (ssize_t offset = 0; offset < length;) {
         const auto* event = reinterpret_cast<const inotify_event*>(buffer + offset);
-        apply(*event, changed, rescan);
+        const char* name = apply(*event, rescan);
+        if (name && std::find_if(offered, offered + offeredCount, [name](const char* seen) {
+                        return std::strcmp(seen, name) == 0;
+                    }) == offered + offeredCount) {
+            offered[offeredCount++] = name;
+            changed(name);
+        }
         offset += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
     }
     if (watch_ >= 0 && !watchesTheFolderAtThePath())
@@ -88,8 +101,7 @@ bool HotplugWatch::check(void (*changed)(const char* name))
     return rescan;
 }
 
-void HotplugWatch::apply(const inotify_event& event, void (*changed)(const char* name),
-                         bool& rescan)
+const char* HotplugWatch::apply(const inotify_event& event, bool& rescan)
 {
     if (event.mask & IN_Q_OVERFLOW) {
         rescan = true;
@@ -100,8 +112,9 @@ void HotplugWatch::apply(const inotify_event& event, void (*changed)(const char*
     } else if (event.mask & IN_MOVE_SELF) {
         stopWatching();  // moved elsewhere: watch the path again
     } else if ((event.mask & nodeEvents) && event.len > 0) {
-        changed(event.name);
+        return event.name;
     }
+    return nullptr;
 }
 
 }  // namespace evdev

@@ -30,14 +30,15 @@ public:
 
     // Reads the pending events without blocking, at most one buffer of them
     // so that a storm of events cannot hold a pass back (the rest wait for
-    // the next check), and calls `changed` with the name of each node
+    // the next check), and calls `changed` once with the name of each node
     // created, moved in, or whose attributes changed (it may have become
     // readable). Returns true when the whole directory must be scanned
     // again: events were lost, or the watch was just set up again.
     bool check(void (*changed)(const char* name));
 
 private:
-    void apply(const inotify_event& event, void (*changed)(const char* name), bool& rescan);
+    // What one event means: the name of a node to offer, or nothing.
+    const char* apply(const inotify_event& event, bool& rescan);
     bool watchDirectory();
     bool watchesTheFolderAtThePath() const;
     void stopWatching();

@@ -1,7 +1,7 @@
 // The watcher's system tests, run inside a QEMU guest on a real Linux kernel
 // with virtual keyboards made through uinput. Prints "ok NAME" or
 // "FAIL NAME: why" per case, then "N passed, M failed".
-// Usage: system_tests [CASE...]
+// Usage: system_tests [CASE | -CASE...]
 #include <dirent.h>
 #include <fcntl.h>
 #include <poll.h>
@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
@@ -29,6 +30,13 @@
 using namespace guest;
 
 namespace {
+
+// The C library's text for an error, and a line feed: the watcher's reason in
+// its messages, whichever C library both were built with.
+std::string reason(int error)
+{
+    return std::string(std::strerror(error)) + "\n";
+}
 
 // A few passes of the watcher: long enough for any change to have been seen.
 const Milliseconds settle(80);
@@ -313,7 +321,7 @@ void failedOutputIsReportedAndEndsTheWatcher()
         keyboard.press(KEY_LEFTSHIFT);
         expectEnd(watcher, "exit 1", Milliseconds(1000));
         expectErrorText(
-            watcher, banner + "orvel-keywatcher: cannot write to standard output: Broken pipe\n");
+            watcher, banner + "orvel-keywatcher: cannot write to standard output: " + reason(EPIPE));
         keyboard.release(KEY_LEFTSHIFT);
     }
     WatcherOptions options;
@@ -335,7 +343,7 @@ void userWithoutAccessGetsAClearError()
     expectEnd(watcher, "exit 1");
     expectQuiet(watcher, Milliseconds(0));
     const std::string expected =
-        "orvel-keywatcher: cannot read any keyboard in /dev/input: Permission denied\n"
+        "orvel-keywatcher: cannot read any keyboard in /dev/input: " + reason(EACCES) +
         "orvel-keywatcher: run it as root, or add the user to the 'input' group and log in again\n";
     expectErrorText(watcher, expected);
 }
@@ -502,7 +510,7 @@ void keyboardsBeyondTheDescriptorLimitAreNamedAndTakenLater()
     std::this_thread::sleep_for(Milliseconds(500));
     const std::string startText = watcher.errorText();
     const std::string prefix = "orvel-keywatcher: cannot watch ";
-    const std::string suffix = ": Too many open files";
+    const std::string suffix = ": " + std::string(std::strerror(EMFILE));
     std::vector<std::string> refused;
     std::size_t begin = 0;
     for (std::size_t end; (end = startText.find('\n', begin)) != std::string::npos;
@@ -636,7 +644,7 @@ void closedStandardStreamsAreNotReused()
     expectEnd(watcher, "exit 1", Milliseconds(1000));
     expectErrorText(watcher,
                     banner +
-                        "orvel-keywatcher: cannot write to standard output: Bad file descriptor\n");
+                        "orvel-keywatcher: cannot write to standard output: " + reason(EBADF));
 }
 
 // sysfs hidden from the watcher, as in a container without /sys: it must
@@ -744,8 +752,8 @@ private:
 void keyboardsAreFoundWithoutInotify()
 {
     VirtualKeyboard keyboard;
-    for (const auto& [limit, why] : {std::pair{"max_user_instances", "Too many open files"},
-                                     std::pair{"max_user_watches", "No space left on device"}}) {
+    for (const auto& [limit, why] : {std::pair{"max_user_instances", std::strerror(EMFILE)},
+                                     std::pair{"max_user_watches", std::strerror(ENOSPC)}}) {
         const KernelSetting none(std::string("/proc/sys/fs/inotify/") + limit, "0");
         WatcherProcess watcher;
         waitUntilStarted(watcher);
@@ -812,10 +820,15 @@ int main(int argc, char** argv)
     std::signal(SIGALRM, onWatchdog);
     alarm(270);
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
-    const std::vector<std::string> wanted(argv + 1, argv + argc);
+    // NAME runs that case (all of them when none is named); -NAME leaves it out.
+    std::vector<std::string> wanted, leftOut;
+    for (int i = 1; i < argc; ++i)
+        (argv[i][0] == '-' ? leftOut : wanted).push_back(argv[i][0] == '-' ? argv[i] + 1 : argv[i]);
     int passed = 0, failed = 0;
     for (const Case& test : cases) {
         if (!wanted.empty() && std::find(wanted.begin(), wanted.end(), test.name) == wanted.end())
+            continue;
+        if (std::find(leftOut.begin(), leftOut.end(), test.name) != leftOut.end())
             continue;
         try {
             test.run();

@@ -12,6 +12,8 @@
 #include <stdexcept>
 #include <vector>
 
+#include "linux/ioctl_request.h"
+
 namespace guest {
 
 namespace {
@@ -23,7 +25,7 @@ namespace {
 
 void control(int fd, unsigned long request, long argument, const char* what)
 {
-    if (ioctl(fd, request, argument) < 0)
+    if (ioctl(fd, evdev::ioctlRequest(request), argument) < 0)
         fail(what);
 }
 
@@ -31,7 +33,7 @@ void control(int fd, unsigned long request, long argument, const char* what)
 std::string eventNodeOf(int fd)
 {
     char sysname[64] = {};
-    if (ioctl(fd, UI_GET_SYSNAME(sizeof sysname), sysname) < 0)
+    if (ioctl(fd, evdev::ioctlRequest(UI_GET_SYSNAME(sizeof sysname)), sysname) < 0)
         fail("UI_GET_SYSNAME");
     const std::string folder = std::string("/sys/devices/virtual/input/") + sysname;
     DIR* directory = opendir(folder.c_str());
@@ -72,7 +74,7 @@ VirtualKeyboard::VirtualKeyboard(const std::string& name, DeviceKind kind)
     setup.id.vendor = 0x0e1f;
     setup.id.product = 0x0001;
     std::strncpy(setup.name, name.c_str(), UINPUT_MAX_NAME_SIZE - 1);
-    if (ioctl(fd_, UI_DEV_SETUP, &setup) < 0)
+    if (ioctl(fd_, evdev::ioctlRequest(UI_DEV_SETUP), &setup) < 0)
         fail("UI_DEV_SETUP");
     control(fd_, UI_DEV_CREATE, 0, "UI_DEV_CREATE");
     node_ = eventNodeOf(fd_);
@@ -106,7 +108,7 @@ void VirtualKeyboard::unplug()
 {
     if (fd_ < 0)
         return;
-    ioctl(fd_, UI_DEV_DESTROY);
+    ioctl(fd_, evdev::ioctlRequest(UI_DEV_DESTROY));
     close(fd_);
     fd_ = -1;
 }

@@ -1,7 +1,8 @@
 #!/bin/sh
-# Builds a gzipped initramfs for the test guest: busybox as init, the evdev
-# and uinput modules, and the given programs in /bin with the shared
-# libraries they need. The guest runs COMMAND once, prints its exit status on
+# Builds a gzipped initramfs for the test guest: busybox as init (the cache's
+# own where the guest is of another architecture, CACHE/busybox, else the
+# system's), the evdev and uinput modules, and the given programs in /bin
+# with the shared libraries they need. The guest runs COMMAND once, prints its exit status on
 # the console as "guest-exit: N" and powers off.
 # Usage: make_initramfs.sh OUTPUT CACHE 'COMMAND' PROGRAM...
 set -eu
@@ -12,7 +13,11 @@ chmod 755 "$root"  # the guest runs programs as an unprivileged user too
 trap 'rm -rf "$root"' EXIT
 
 mkdir -p "$root/bin" "$root/lib/modules" "$root/proc" "$root/sys" "$root/dev" "$root/tmp"
-cp "$(command -v busybox)" "$root/bin/busybox"
+if [ -s "$cache/busybox" ]; then
+    cp "$cache/busybox" "$root/bin/busybox"
+else
+    cp "$(command -v busybox)" "$root/bin/busybox"
+fi
 cp "$cache/evdev.ko" "$cache/uinput.ko" "$root/lib/modules/"
 
 for program in "$@"; do

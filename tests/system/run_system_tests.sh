@@ -4,8 +4,14 @@
 # test's result, naming every case that failed and why. Progress (the kernel
 # download, the boot, each case as it finishes) is shown as it comes (see
 # tests/progress.sh).
-# Usage: run_system_tests.sh WATCHER GUEST-PROGRAM CACHE [CASE...]
+# Usage: run_system_tests.sh [--arch amd64|arm64] WATCHER GUEST-PROGRAM CACHE [CASE...]
+#   (both programs built for the guest's architecture; amd64 by default)
 set -u
+arch=amd64
+if [ "${1:-}" = --arch ]; then
+    arch=$2
+    shift 2
+fi
 watcher=$1 program=$2 cache=$3
 shift 3
 here=$(dirname "$0")
@@ -14,7 +20,9 @@ mkdir -p "$cache"
 seconds=300
 
 missing=
-for tool in qemu-system-x86_64 busybox cpio apt-get dpkg-deb; do
+qemu=qemu-system-x86_64
+[ "$arch" = amd64 ] || qemu=qemu-system-aarch64
+for tool in $qemu busybox cpio apt-get dpkg-deb; do
     command -v "$tool" >/dev/null || missing="$missing $tool"
 done
 if [ -n "$missing" ]; then
@@ -22,15 +30,15 @@ if [ -n "$missing" ]; then
     exit 1
 fi
 
-[ -s "$cache/vmlinuz" ] || progress "downloading Debian's kernel package (first run only)"
-"$here/fetch_kernel.sh" "$cache" || { progress "system tests cannot run: no guest kernel"; exit 1; }
+[ -s "$cache/vmlinuz" ] || progress "downloading Debian's $arch kernel package (first run only)"
+"$here/fetch_kernel.sh" "$cache" "$arch" || { progress "system tests cannot run: no guest kernel"; exit 1; }
 initramfs=$cache/system-tests.cpio.gz
 log=$cache/system-tests.log
 "$here/make_initramfs.sh" "$initramfs" "$cache" "/bin/$(basename "$program") $*" \
     "$program" "$watcher" || exit 1
 
 progress "booting $(cat "$cache/package") under QEMU (TCG); console log: $log"
-{ "$here/boot_guest.sh" "$cache" "$initramfs" $seconds 2>&1; echo "qemu-exit: $?"; } |
+{ "$here/boot_guest.sh" "$cache" "$initramfs" $seconds "$arch" 2>&1; echo "qemu-exit: $?"; } |
     sed -u 's/\r$//' | tee "$log" |
     grep --line-buffered -E '^(ok |FAIL |[0-9]+ passed, |[a-z-]+: )' | grep --line-buffered -v -- '-exit: ' |
     while IFS= read -r line; do progress "$line"; done
