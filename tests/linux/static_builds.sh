@@ -6,6 +6,8 @@
 # (an executable for its machine, static, with no interpreter, stripped; the
 # tarball holding those three files and nothing else) and runs the x86_64
 # one here (the lifecycle checks, in a namespace with an empty /dev/input).
+# The aarch64 build also makes the arm64 Debian package, checked as the amd64
+# one is (tests/package/deb.sh).
 # Usage: static_builds.sh SOURCE-DIR BUILD-DIR TOOLS-DIR VERSION
 set -eu
 command -v llvm-strip >/dev/null || for bin in /usr/lib/llvm-*/bin; do PATH=$PATH:$bin; done
@@ -13,7 +15,7 @@ source=$(cd "$1" && pwd)
 mkdir -p "$2" "$3"
 build=$(cd "$2" && pwd) tools=$(cd "$3" && pwd) version=$4
 . "$source/tests/progress.sh"
-for tool in llvm-strip llvm-readelf llvm-ar file tar npm; do
+for tool in llvm-strip llvm-readelf llvm-ar file tar npm cpack dpkg-deb lintian; do
     command -v "$tool" >/dev/null || {
         echo "static Linux builds cannot run: $tool is missing (scripts/test installs it)"
         exit 1
@@ -56,6 +58,7 @@ for arch in x86_64 aarch64; do
     check "$arch: $name.tar.gz holds the program, its manual and the README" \
         test "$contents" = "$name/ $name/README.md $name/orvel-keywatcher $name/orvel-keywatcher.1 "
 done
+"$source/tests/package/deb.sh" "$build/aarch64" "$version" arm64 || failures=$((failures + 1))
 status=0
 sh "$source/tests/macos/runner_here.sh" "$build/x86_64/orvel-keywatcher" || status=$?
 if [ "$status" = 77 ]; then

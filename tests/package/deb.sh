@@ -2,9 +2,9 @@
 # The Debian package made by `cpack -G DEB` in the build folder: its name, what
 # it holds, its metadata, and a lintian run that must show no error and no
 # warning.
-# Usage: deb.sh BUILD-DIR VERSION
+# Usage: deb.sh BUILD-DIR VERSION [ARCH]   (ARCH: the package's, this system's by default)
 set -u
-build=$(cd "$1" && pwd) version=$2
+build=$(cd "$1" && pwd) version=$2 arch=${3:-$(dpkg --print-architecture)}
 failures=0
 fail() { echo "FAIL $*"; failures=$((failures + 1)); }
 ok() { echo "ok $*"; }
@@ -12,7 +12,6 @@ for tool in cpack dpkg-deb dpkg-shlibdeps lintian; do
     command -v "$tool" >/dev/null || { echo "FAIL $tool is missing (scripts/test installs it)"; exit 1; }
 done
 
-arch=$(dpkg --print-architecture)
 package=$build/orvel-keywatcher_${version}_$arch.deb
 rm -f "$package"
 (cd "$build" && cpack -G DEB >cpack.log 2>&1) || { cat "$build/cpack.log"; echo "FAIL cpack"; exit 1; }
@@ -30,6 +29,7 @@ dpkg-deb --fsys-tarfile "$package" | tar -xOf - ./usr/share/man/man1/orvel-keywa
 field() { dpkg-deb -f "$package" "$1"; }
 [ "$(field Section)" = utils ] && ok "section utils" || fail "section '$(field Section)'"
 [ "$(field Version)" = "$version" ] && ok "version $version" || fail "version '$(field Version)'"
+[ "$(field Architecture)" = "$arch" ] && ok "architecture $arch" || fail "architecture '$(field Architecture)'"
 field Description | head -n 1 | grep -q 'modifier keys' && ok "description" ||
     fail "description '$(field Description | head -n 1)'"
 binary=$(mktemp -d "$build/deb-check.XXXXXX")
