@@ -20,6 +20,7 @@ if [ -n "$build_only" ]; then
     shift 3
     targets="$*"
 else
+    mkdir -p "$4"
     cache=$(cd "$4" && pwd)
     shift 4
     targets="orvel-keywatcher system_tests"
