@@ -94,62 +94,18 @@ static int change(const struct Modifier* key, bool down)
     return 0;
 }
 
-static const struct Modifier* modifierNamed(const char* name)
-{
-    for (int i = 0; i < modifierCount; ++i)
-        if (strcmp(modifiers[i].name, name) == 0)
-            return &modifiers[i];
-    return NULL;
-}
-
-static long nowMs(void)
+static long long nowMs(void)
 {
     struct timespec now;
     clock_gettime(CLOCK_MONOTONIC, &now);
-    return now.tv_sec * 1000 + now.tv_nsec / 1000000;
+    return (long long)now.tv_sec * 1000 + now.tv_nsec / 1000000;
 }
 
-static int answer(long windowMs)
-{
-    const struct Modifier* shift = modifierNamed("Shift");
-    char line[64];
-    int lines = 0;
-    post(shift, true);
-    const long start = nowMs();
-    while (nowMs() - start < windowMs && fgets(line, sizeof line, stdin)) {
-        ++lines;
-        post(shift, line[0] != 'D');
-    }
-    post(shift, false);
-    printf("%d lines in %ld ms\n", lines, nowMs() - start);
-    return 0;
-}
-
-int main(int argc, char** argv)
+static void prepare(bool probing)
 {
     source = CGEventSourceCreate(kCGEventSourceStateHIDSystemState);
-    if (argc == 2 && strcmp(argv[1], "probe") == 0) {
+    if (probing)
         printf("event posting allowed: %s\n", CGPreflightPostEventAccess() ? "yes" : "no");
-        const struct Modifier* key = modifierNamed("RightShift");
-        const int pressed = change(key, true);
-        const int released = change(key, false);
-        return pressed ? pressed : released;
-    }
-    if (argc == 3 && strcmp(argv[1], "answer") == 0)
-        return answer(atol(argv[2]));
-    if (argc < 2) {
-        fprintf(stderr, "usage: inject_keys probe | answer MS | +KEY|-KEY...\n");
-        return 2;
-    }
-    for (int i = 1; i < argc; ++i) {
-        const struct Modifier* key = modifierNamed(argv[i] + 1);
-        if (!key || (argv[i][0] != '+' && argv[i][0] != '-')) {
-            fprintf(stderr, "inject_keys: not a step: %s\n", argv[i]);
-            return 2;
-        }
-        const int status = change(key, argv[i][0] == '+');
-        if (status)
-            return status;
-    }
-    return 0;
 }
+
+#include "../inject_keys_main.h"

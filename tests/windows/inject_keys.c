@@ -39,7 +39,7 @@ static const struct Modifier modifiers[] = {
 };
 enum { modifierCount = sizeof modifiers / sizeof modifiers[0] };
 
-static bool sendKey(const struct Modifier* key, bool down)
+static bool post(const struct Modifier* key, bool down)
 {
     INPUT input;
     memset(&input, 0, sizeof input);
@@ -71,7 +71,7 @@ static bool reached(const struct Modifier* key, bool down)
 
 static int change(const struct Modifier* key, bool down)
 {
-    if (!sendKey(key, down) || !reached(key, down)) {
+    if (!post(key, down) || !reached(key, down)) {
         fprintf(stderr, "inject_keys: %c%s did not reach the key state within 1 s\n",
                 down ? '+' : '-', key->name);
         return 3;
@@ -82,53 +82,14 @@ static int change(const struct Modifier* key, bool down)
     return 0;
 }
 
-static const struct Modifier* modifierNamed(const char* name)
+static long long nowMs(void)
 {
-    for (int i = 0; i < modifierCount; ++i)
-        if (strcmp(modifiers[i].name, name) == 0)
-            return &modifiers[i];
-    return NULL;
+    return (long long)GetTickCount64();
 }
 
-static int answer(int windowMs)
+static void prepare(bool probing)
 {
-    const struct Modifier* shift = modifierNamed("Shift");
-    char line[64];
-    int lines = 0;
-    sendKey(shift, true);
-    const ULONGLONG start = GetTickCount64();
-    while (GetTickCount64() - start < (ULONGLONG)windowMs && fgets(line, sizeof line, stdin)) {
-        ++lines;
-        sendKey(shift, line[0] != 'D');
-    }
-    sendKey(shift, false);
-    printf("%d lines in %d ms\n", lines, (int)(GetTickCount64() - start));
-    return 0;
+    (void)probing;
 }
 
-int main(int argc, char** argv)
-{
-    if (argc == 2 && strcmp(argv[1], "probe") == 0) {
-        const struct Modifier* key = modifierNamed("RightShift");
-        const int pressed = change(key, true);
-        const int released = change(key, false);
-        return pressed ? pressed : released;
-    }
-    if (argc == 3 && strcmp(argv[1], "answer") == 0)
-        return answer(atoi(argv[2]));
-    if (argc < 2) {
-        fprintf(stderr, "usage: inject_keys probe | answer MS | +KEY|-KEY...\n");
-        return 2;
-    }
-    for (int i = 1; i < argc; ++i) {
-        const struct Modifier* key = modifierNamed(argv[i] + 1);
-        if (!key || (argv[i][0] != '+' && argv[i][0] != '-')) {
-            fprintf(stderr, "inject_keys: not a step: %s\n", argv[i]);
-            return 2;
-        }
-        const int status = change(key, argv[i][0] == '+');
-        if (status)
-            return status;
-    }
-    return 0;
-}
+#include "../inject_keys_main.h"
