@@ -12,9 +12,11 @@ if [ "$1" = --working-tree ]; then
     shift
 fi
 source=$1 output=$(mkdir -p "$2" && cd "$2" && pwd) version=$3 commit=${4:-HEAD}
-# git stash create records the working tree as a commit without touching it,
-# and prints nothing when there is no change.
-[ -z "$tree" ] || commit=$(git -C "$source" stash create) || exit 1
+# git stash create records the working tree as a commit without touching it
+# (a commit needs a committer, given here for a machine that names none), and
+# prints nothing when there is no change.
+[ -z "$tree" ] ||
+    commit=$(git -C "$source" -c user.name=build -c user.email=build@localhost stash create) || exit 1
 [ -n "$commit" ] || commit=HEAD
 tarball=$output/orvel-keywatcher-$version.tar.gz
 git -C "$source" archive --format=tar.gz --prefix="orvel-keywatcher-$version/" -o "$tarball" "$commit"

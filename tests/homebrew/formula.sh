@@ -12,18 +12,17 @@ source=$(cd "$1" && pwd)
 mkdir -p "$2"
 build=$(cd "$2" && pwd) version=$3
 command -v ruby >/dev/null || { echo "formula check cannot run: ruby is missing (scripts/test installs it)"; exit 1; }
+git -C "$source" rev-parse --git-dir >/dev/null 2>&1 || {
+    echo "skipped: the source is no git checkout, and the formula's tarball is made with git archive"
+    exit 77
+}
 rm -rf "${build:?}"/*
 stand_in=$source/tests/homebrew/formula_stand_in.rb
 tarball=$("$source/packaging/source_tarball.sh" --working-tree "$source" "$build" "$version")
 formula=$build/orvel-keywatcher.rb
 cp "$source/Formula/orvel-keywatcher.rb" "$formula"
 "$source/packaging/update_formula.sh" "$formula" orvel/keywatcher "file://$tarball" "$tarball"
-failures=0
-check() {  # WHAT COMMAND...
-    what=$1
-    shift
-    if "$@"; then echo "ok $what"; else echo "FAIL $what"; failures=$((failures + 1)); fi
-}
+. "$source/tests/checks.sh"
 sum=$(sha256sum "$tarball" | cut -d' ' -f1)
 check "the formula names the tarball, its sha256 and the repository" test "$(grep -c \
     -e "^  url \"file://$tarball\"$" -e "^  sha256 \"$sum\"$" -e '^  homepage "https://github.com/orvel/keywatcher"$' \
@@ -54,5 +53,4 @@ check "the test block passes for a watcher that behaves" ruby "$stand_in" "$form
 for fake in other-banner status-1 deaf; do
     check "the test block fails for a watcher: $fake" eval '! ruby "$stand_in" "$formula" "$build/$fake" test'
 done
-echo "formula: $failures failed"
-exit $((failures > 0))
+checks_done formula

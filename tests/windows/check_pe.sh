@@ -14,19 +14,14 @@ case $arch in
     arm64) machine=IMAGE_FILE_MACHINE_ARM64 ;;
     *) echo "check_pe.sh: no such architecture: $arch" >&2; exit 2 ;;
 esac
-failures=0
-check() {  # WHAT CONDITION...
-    what=$1
-    shift
-    if "$@"; then echo "ok $arch: $what"; else echo "FAIL $arch: $what"; failures=$((failures + 1)); fi
-}
+. "$(dirname "$0")/../checks.sh"
 headers=$(llvm-readobj --file-headers "$exe" 2>&1)
 imports=$(llvm-readobj --coff-imports "$exe" 2>&1)
 dlls=$(printf '%s\n' "$imports" | sed -n 's/^ *Name: //p' | tr 'A-Z' 'a-z' | sort -u | tr '\n' ' ')
 symbols=$(printf '%s\n' "$imports" | sed -n 's/^ *Symbol: \([^ ]*\).*/\1/p')
 
-check "machine $machine" eval 'printf "%s\n" "$headers" | grep -q "Machine: $machine"'
-check "console program" eval 'printf "%s\n" "$headers" | grep -q "Subsystem: IMAGE_SUBSYSTEM_WINDOWS_CUI"'
+check "$arch: machine $machine" eval 'printf "%s\n" "$headers" | grep -q "Machine: $machine"'
+check "$arch: console program" eval 'printf "%s\n" "$headers" | grep -q "Subsystem: IMAGE_SUBSYSTEM_WINDOWS_CUI"'
 # The system's own DLLs only: kernel32, user32, winmm and the C runtime
 # (msvcrt.dll for MinGW, the universal CRT's api-ms-win-crt-* for clang and MSVC).
 unexpected=$(for dll in $dlls; do
@@ -35,10 +30,9 @@ unexpected=$(for dll in $dlls; do
         *) echo "$dll" ;;
     esac
 done)
-check "loads system DLLs only ($dlls)" test -z "$unexpected"
+check "$arch: loads system DLLs only ($dlls)" test -z "$unexpected"
 for symbol in GetAsyncKeyState SetConsoleCtrlHandler WriteFile GetStdHandle \
     CreateWaitableTimerExW SetWaitableTimer WaitForMultipleObjects timeBeginPeriod; do
-    check "imports $symbol" eval 'printf "%s\n" "$symbols" | grep -qx "$symbol"'
+    check "$arch: imports $symbol" eval 'printf "%s\n" "$symbols" | grep -qx "$symbol"'
 done
-echo "Windows $arch binary facts: $failures failed"
-exit $((failures > 0))
+checks_done "Windows $arch binary facts"
