@@ -35,11 +35,8 @@ for arch in x86_64 aarch64; do
         -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF -DORVEL_WERROR=ON >"$dir.log" 2>&1 &&
         cmake --build "$dir" >>"$dir.log" 2>&1 || { tail -n 30 "$dir.log"; echo "FAIL build $arch"; exit 1; }
     name=orvel-keywatcher-$version-linux-$arch
-    rm -rf "${build:?}/$name"
-    mkdir -p "$build/$name"
-    llvm-strip -o "$build/$name/orvel-keywatcher" "$dir/orvel-keywatcher"
-    cp "$source/man/orvel-keywatcher.1" "$source/README.md" "$build/$name/"
-    tar -C "$build" -czf "$build/$name.tar.gz" "$name"
+    llvm-strip -o "$dir/orvel-keywatcher.stripped" "$dir/orvel-keywatcher"
+    "$source/packaging/tarball.sh" "$build" "$name" "$dir/orvel-keywatcher.stripped" "$source" >/dev/null
 
     binary=$build/$name/orvel-keywatcher
     facts=$(file -b "$binary")

@@ -3,7 +3,8 @@
 # through the project's own CMakeLists.txt, with zig's compilers and the
 # stand-in frameworks: the arm64 slice with the defaults (and the tests' key
 # injector beside it), the x86_64 slice, both combined with llvm-lipo into one
-# universal binary, whose facts check_macho.sh then checks. Configures alone
+# universal binary, packed as the release packs it (packaging/tarball.sh),
+# whose facts check_macho.sh then checks. Configures alone
 # show the architecture choices: the toolchain's own by default, an explicit
 # list kept, and -DORVEL_UNIVERSAL switched on and off again. Nothing here
 # runs a Mac binary.
@@ -93,4 +94,11 @@ fi
 llvm-lipo -create "$build/arm64/orvel-keywatcher" "$build/x86_64/orvel-keywatcher" \
     -output "$build/orvel-keywatcher"
 echo "universal binary: $build/orvel-keywatcher"
+# Packed as the release packs the real SDK's build.
+name=orvel-keywatcher-macos-universal
+contents=$(tar -tzf "$("$source/packaging/tarball.sh" "$build" $name "$build/orvel-keywatcher" "$source")" |
+           LC_ALL=C sort | tr '\n' ' ')
+[ "$contents" = "$name/ $name/README.md $name/orvel-keywatcher $name/orvel-keywatcher.1 " ] ||
+    { echo "FAIL $name.tar.gz holds: $contents"; exit 1; }
+echo "ok $name.tar.gz holds the program, its manual and the README"
 exec "$here/check_macho.sh" "$build/orvel-keywatcher"
