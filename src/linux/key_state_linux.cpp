@@ -15,6 +15,7 @@
 #include "evdev_keys.h"
 #include "hotplug.h"
 #include "keyboard_set.h"
+#include "new_nodes.h"
 #include "waiting_nodes.h"
 
 namespace {
@@ -38,6 +39,9 @@ bool rescanPending = false;
 // Nodes to offer again at every hot-plug check: out of descriptors or memory
 // for them, or interrupted.
 evdev::WaitingNodes waitingNodes;
+// Nodes that hot-plug news named, offered one per pass.
+evdev::NewNodes newNodes;
+bool deniedAtStartUp = false;
 
 bool isEventNode(const char* name)
 {
@@ -77,38 +81,58 @@ bool offer(const char* name)
     return result == evdev::AddResult::denied;
 }
 
-void offerChanged(const char* name)
+void offerNow(const char* name)
 {
     offer(name);
 }
 
-// Offers every node in the directory. Returns 0, or errno when the
-// directory cannot be read; `denied` tells whether any node was refused.
-int scanInputDirectory(bool& denied)
+void offerAtStartUp(const char* name)
+{
+    if (offer(name))
+        deniedAtStartUp = true;
+}
+
+// A node that finds no room is left to the next check's reading of the
+// whole directory.
+void queueNode(const char* name)
+{
+    if (isEventNode(name) && !newNodes.add(name))
+        rescanPending = true;
+}
+
+// Calls `each` for every node in the directory. Returns 0, or errno when the
+// directory cannot be read.
+int forEachInputNode(void (*each)(const char* name))
 {
     DIR* directory = evdev::openDirectory(inputDirectory);
     if (!directory)
         return errno;
     while (const dirent* entry = readdir(directory))
-        if (offer(entry->d_name))
-            denied = true;
+        each(entry->d_name);
     closedir(directory);
     return 0;
 }
 
 // Without a watch on the directory, it is read at every check: cheap, since
-// only what may be a keyboard and is not held yet is ever opened.
+// only what may be a keyboard and is not held yet is ever opened. What the
+// check finds is offered in the passes that follow, one node per pass.
 void checkHotplug()
 {
     ++hotplugChecks;
-    rescanPending = hotplug.check(offerChanged) || rescanPending || !hotplug.watching();
+    rescanPending = hotplug.check(queueNode) || rescanPending || !hotplug.watching();
     if (rescanPending) {
         rescanPending = false;
-        bool denied = false;
-        if (scanInputDirectory(denied) != 0)
+        if (forEachInputNode(queueNode) != 0)
             rescanPending = true;  // out of descriptors: next time
     }
-    waitingNodes.offerAgain(hotplugChecks, offerChanged);
+    waitingNodes.offerAgain(hotplugChecks, offerNow);
+}
+
+void offerOneNewNode()
+{
+    char name[evdev::NewNodes::nameSize];
+    if (newNodes.take(name))
+        offer(name);
 }
 
 bool fail(KeyStateFailure& failure, const char* context, const char* reason,
@@ -135,10 +159,9 @@ bool openKeyState(KeyStateFailure& failure)
     evdev::reserveSpareDescriptor();
     // Watch before the scan, so no keyboard slips in between the two.
     const int watchError = hotplug.start();
-    bool denied = false;
-    if (const int error = scanInputDirectory(denied))
+    if (const int error = forEachInputNode(offerAtStartUp))
         return fail(failure, readContext, std::strerror(error), hintFor(error));
-    if (keyboards.size() == 0 && denied)
+    if (keyboards.size() == 0 && deniedAtStartUp)
         return fail(failure, readContext, std::strerror(EACCES), permissionHint);
     // The keyboards can be read all the same; only news of new ones is lost.
     if (watchError) {
@@ -154,6 +177,7 @@ void beginKeyStatePass()
         passesSinceHotplugCheck = 0;
         checkHotplug();
     }
+    offerOneNewNode();
     keyboards.readKeys(keysDown);
 }
 

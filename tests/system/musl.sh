@@ -69,18 +69,5 @@ mkdir -p "$build/guest"
 for file in vmlinuz evdev.ko uinput.ko busybox package; do
     [ ! -e "$kernel/$file" ] || ln -sf "$(cd "$kernel" && pwd)/$file" "$build/guest/$file"
 done
-left_out=
-if [ "$debian" = arm64 ]; then
-    # Under arm64 emulation a hot-plug check that meets ten mice being made
-    # holds one pass back by 24 to 44 ms, against a bound of 28 to 35 ms (a
-    # bare sleeper's longest plus 15 ms); on x86_64 the case holds. The
-    # first look at a node just made (its sysfs capabilities) takes 1 to
-    # 14 ms there, against 0.1 to 0.2 ms for a node already known: time spent
-    # waiting in the kernel while the next mouse is registered, most likely
-    # on sysfs's lock (one virtual CPU).
-    progress "skipped other-devices-never-stall on arm64: under arm64 emulation the first sysfs" \
-        "look at a device just made waits up to 14 ms in the kernel, beyond the case's bound"
-    left_out=-other-devices-never-stall
-fi
 exec "$source/tests/system/run_system_tests.sh" --arch "$debian" "$watcher" \
-    "$build/programs/tests/system_tests" "$build/guest" $left_out "$@"
+    "$build/programs/tests/system_tests" "$build/guest" "$@"

@@ -14,6 +14,7 @@
 
 #include "linux/descriptors.h"
 #include "linux/keyboard_set.h"
+#include "linux/new_nodes.h"
 #include "linux/waiting_nodes.h"
 
 namespace {
@@ -151,6 +152,26 @@ TEST(EvdevKeys, WaitingNodesAreNamedOnceAndOfferedUntilTaken)
     waiting.forget("event3");
     EXPECT_EQ(waiting.size(), 1u);
     EXPECT_EQ(waiting.keep("event3", true, 5), Kept::nameNow) << "a new spell of waiting";
+}
+
+// Oldest first, each name once, and no room past the capacity or for a name
+// too long to keep: those are left to a reading of the whole directory.
+TEST(EvdevKeys, NewNodesAreTakenOldestFirstOnceEach)
+{
+    evdev::NewNodes nodes;
+    char name[evdev::NewNodes::nameSize];
+    EXPECT_FALSE(nodes.take(name));
+    EXPECT_TRUE(nodes.add("event7") && nodes.add("event2") && nodes.add("event7"));
+    EXPECT_FALSE(nodes.add(std::string(evdev::NewNodes::nameSize, 'e').c_str()));
+    ASSERT_TRUE(nodes.take(name));
+    EXPECT_STREQ(name, "event7");
+    for (std::size_t i = nodes.size(); i < evdev::NewNodes::capacity; ++i)
+        EXPECT_TRUE(nodes.add(("event" + std::to_string(100 + i)).c_str()));
+    EXPECT_FALSE(nodes.add("event99")) << "full";
+    EXPECT_TRUE(nodes.add("event2")) << "queued already";
+    ASSERT_TRUE(nodes.take(name));
+    EXPECT_STREQ(name, "event2");
+    EXPECT_EQ(nodes.size(), evdev::NewNodes::capacity - 1);
 }
 
 // Started with its standard streams closed, the watcher's descriptors still
