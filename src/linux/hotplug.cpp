@@ -4,10 +4,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <cstdint>
-#include <cstring>
 
 #include "descriptors.h"
 
@@ -76,20 +74,10 @@ bool HotplugWatch::check(void (*changed)(const char* name))
     bool rescan = false;
     alignas(inotify_event) char buffer[4096];
     const ssize_t length = fd_ < 0 ? -1 : read(fd_, buffer, sizeof buffer);
-    // A node's events come several at a time (made, then its permissions
-    // set, often more than once), and all of them have happened by now: each
-    // node is offered once per check.
-    const char* offered[sizeof buffer / sizeof(inotify_event)];
-    std::size_t offeredCount = 0;
     for (ssize_t offset = 0; offset < length;) {
         const auto* event = reinterpret_cast<const inotify_event*>(buffer + offset);
-        const char* name = apply(*event, rescan);
-        if (name && std::find_if(offered, offered + offeredCount, [name](const char* seen) {
-                        return std::strcmp(seen, name) == 0;
-                    }) == offered + offeredCount) {
-            offered[offeredCount++] = name;
+        if (const char* name = apply(*event, rescan))
             changed(name);
-        }
         offset += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
     }
     if (watch_ >= 0 && !watchesTheFolderAtThePath())

@@ -30,9 +30,11 @@ public:
 
     // Reads the pending events without blocking, at most one buffer of them
     // so that a storm of events cannot hold a pass back (the rest wait for
-    // the next check), and calls `changed` once with the name of each node
+    // the next check), and calls `changed` with the name of each node
     // created, moved in, or whose attributes changed (it may have become
-    // readable). Returns true when the whole directory must be scanned
+    // readable), once per event: a node's events come several at a time
+    // (made, then its permissions set, often more than once), and the
+    // caller's queue takes each name once. Returns true when the whole directory must be scanned
     // again: events were lost, or the watch was just set up again.
     bool check(void (*changed)(const char* name));
 
