@@ -1,6 +1,7 @@
 #include "guest_check.h"
 
 #include <csignal>
+#include <cstdio>
 #include <fstream>
 #include <thread>
 
@@ -22,6 +23,16 @@ char processState(pid_t pid)
     std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
     const auto end = text.rfind(')');
     return end == std::string::npos || end + 2 >= text.size() ? '?' : text[end + 2];
+}
+
+// The signals a process catches, from the SigCgt line of its status.
+unsigned long long caughtSignals(pid_t pid)
+{
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    for (std::string line; std::getline(status, line);)
+        if (line.rfind("SigCgt:", 0) == 0)
+            return std::stoull(line.substr(7), nullptr, 16);
+    return 0;
 }
 
 }  // namespace
@@ -64,6 +75,30 @@ void expectEnd(WatcherProcess& watcher, const std::string& expected, Millisecond
           "still running " + std::to_string(timeout.count()) + " ms later, expected " + expected);
     check(describeStatus(*status) == expected,
           "ended with " + describeStatus(*status) + ", expected " + expected);
+}
+
+void expectCatching(WatcherProcess& watcher, int signalNumber, Milliseconds timeout)
+{
+    const auto deadline = Clock::now() + timeout;
+    const unsigned long long bit = 1ULL << (signalNumber - 1);
+    while ((caughtSignals(watcher.pid()) & bit) == 0) {
+        check(Clock::now() < deadline, "the watcher did not catch signal " +
+                                           std::to_string(signalNumber) + " within " +
+                                           std::to_string(timeout.count()) + " ms");
+        std::this_thread::sleep_for(Milliseconds(1));
+    }
+}
+
+void checkTimed(const std::function<std::string()>& attempt)
+{
+    constexpr int tries = 3;
+    for (int at = 1;; ++at) {
+        const std::string missed = attempt();
+        if (missed.empty())
+            return;
+        check(at < tries, missed);
+        std::printf("timing: try %d of %d missed (%s); once more\n", at, tries, missed.c_str());
+    }
 }
 
 void suspend(WatcherProcess& watcher)

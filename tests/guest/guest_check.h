@@ -3,6 +3,7 @@
 
 #include <linux/input-event-codes.h>
 
+#include <functional>
 #include <stdexcept>
 #include <string>
 
@@ -37,6 +38,17 @@ void expectErrorText(WatcherProcess& watcher, const std::string& expected);
 // The watcher must end with this status ("exit 0", …) within the timeout.
 void expectEnd(WatcherProcess& watcher, const std::string& expected,
                Milliseconds timeout = Milliseconds(2000));
+
+// Waits until the watcher catches this signal: its handler is in place, so
+// the signal now asks for a stop rather than ending the process.
+void expectCatching(WatcherProcess& watcher, int signalNumber,
+                    Milliseconds timeout = Milliseconds(3000));
+
+// A bound on timing, tried up to three times. The guest's host stalls now and
+// then, and one stall must not decide, while a watcher that is truly slow
+// misses every try. `attempt` measures, prints its figures and returns why it
+// missed, or "" within its bound; the last try's reason is the failure.
+void checkTimed(const std::function<std::string()>& attempt);
 
 // Stops the watcher with SIGSTOP until resume(): changes made meanwhile all
 // fall between two of its samples.

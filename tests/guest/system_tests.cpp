@@ -359,20 +359,25 @@ void userWithoutAccessGetsAClearError()
 void latencyStaysWithinOneCycle()
 {
     constexpr int changes = 300;
-    const Spread sleep = spreadOf(bareSleeps(changes));
-    const double meanBoundMs = std::max(sleep.mean, 12.0) / 2 + 4.0;
-    const double p99BoundMs = std::max(sleep.p99, 12.0) + 3.0;
     VirtualKeyboard keyboard;
     WatcherProcess watcher;
     waitUntilStarted(watcher);
-    const Spread latency =
-        spreadOf(changeLatencies(watcher, keyboard, KEY_RIGHTSHIFT, "shift", changes, 13000));
-    std::printf("latency: %zu changes, mean %.2f ms (bound %.1f), p99 %.2f ms (bound %.2f), "
-                "max %.2f ms; bare 12 ms sleep: p99 %.2f ms, max %.2f ms\n",
-                latency.samples, latency.mean, meanBoundMs, latency.p99, p99BoundMs, latency.max,
-                sleep.p99, sleep.max);
-    check(latency.mean <= meanBoundMs, "mean latency " + std::to_string(latency.mean) + " ms");
-    check(latency.p99 <= p99BoundMs, "99th percentile " + std::to_string(latency.p99) + " ms");
+    checkTimed([&] {
+        const Spread sleep = spreadOf(bareSleeps(changes));
+        const double meanBoundMs = std::max(sleep.mean, 12.0) / 2 + 4.0;
+        const double p99BoundMs = std::max(sleep.p99, 12.0) + 3.0;
+        const Spread latency =
+            spreadOf(changeLatencies(watcher, keyboard, KEY_RIGHTSHIFT, "shift", changes, 13000));
+        std::printf("latency: %zu changes, mean %.2f ms (bound %.1f), p99 %.2f ms (bound %.2f), "
+                    "max %.2f ms; bare 12 ms sleep: p99 %.2f ms, max %.2f ms\n",
+                    latency.samples, latency.mean, meanBoundMs, latency.p99, p99BoundMs,
+                    latency.max, sleep.p99, sleep.max);
+        if (latency.mean > meanBoundMs)
+            return "mean latency " + std::to_string(latency.mean) + " ms";
+        if (latency.p99 > p99BoundMs)
+            return "99th percentile " + std::to_string(latency.p99) + " ms";
+        return std::string();
+    });
 }
 
 // The pause, seen from outside. Every line is answered at once with the
@@ -413,23 +418,26 @@ void pauseSpacesThePassesAndFollowsTheFirst()
                                   " ms: passes less than 12 ms apart");
     }
     keyboard.press(KEY_RIGHTCTRL);
-    double quickest = 1e9;
-    for (int start = 0; start < 5; ++start) {
-        WatcherProcess watcher;
-        waitUntilStarted(watcher);
-        const auto started = Clock::now();
-        const Line line = expectLine(watcher, "D ctrl");
-        quickest = std::min(quickest,
-                            std::chrono::duration<double, std::milli>(line.read - started).count());
-    }
+    checkTimed([] {
+        double quickest = 1e9;
+        for (int start = 0; start < 5; ++start) {
+            WatcherProcess watcher;
+            waitUntilStarted(watcher);
+            const auto started = Clock::now();
+            const Line line = expectLine(watcher, "D ctrl");
+            quickest = std::min(
+                quickest, std::chrono::duration<double, std::milli>(line.read - started).count());
+        }
+        const std::vector<double> sleeps = bareSleeps(5);
+        const double bound = *std::min_element(sleeps.begin(), sleeps.end()) / 2;
+        std::printf("pause: the first line %.2f ms after the banner, the least of 5 starts "
+                    "(bound %.2f)\n",
+                    quickest, bound);
+        return quickest < bound ? std::string()
+                                : "the first line came " + std::to_string(quickest) +
+                                      " ms after the banner at best: a pause before the first pass";
+    });
     keyboard.release(KEY_RIGHTCTRL);
-    const std::vector<double> sleeps = bareSleeps(5);
-    const double bound = *std::min_element(sleeps.begin(), sleeps.end()) / 2;
-    std::printf("pause: the first line %.2f ms after the banner, the least of 5 starts "
-                "(bound %.2f)\n",
-                quickest, bound);
-    check(quickest < bound, "the first line came " + std::to_string(quickest) +
-                                " ms after the banner at best: a pause before the first pass");
 }
 
 // A reader that shares a non-blocking pipe and falls behind: the line waits
@@ -666,18 +674,25 @@ void otherDevicesNeverHoldAPassBack()
     waitUntilStarted(watcher);
     Devices mice;
     const auto expectNoStall = [&](const char* what, const std::function<void()>& churn) {
-        const Gaps gaps = longestGaps(watcher, keyboard, KEY_LEFTSHIFT, "shift", [&] {
-            churn();
-            std::this_thread::sleep_for(Milliseconds(1000));  // two hot-plug checks
+        checkTimed([&] {
+            const Gaps gaps = longestGaps(watcher, keyboard, KEY_LEFTSHIFT, "shift", [&] {
+                churn();
+                std::this_thread::sleep_for(Milliseconds(1000));  // two hot-plug checks
+            });
+            const double bound = std::max(gaps.sleeperMs, 12.0) + 15.0;
+            std::printf("other-devices: %s: longest gap %.1f ms (bound %.1f) over %d lines; "
+                        "bare 12 ms sleep %.1f ms\n",
+                        what, gaps.watcherMs, bound, gaps.lines, gaps.sleeperMs);
+            return gaps.watcherMs <= bound ? std::string()
+                                           : std::string(what) + ": no line for " +
+                                                 std::to_string(gaps.watcherMs) + " ms";
         });
-        const double bound = std::max(gaps.sleeperMs, 12.0) + 15.0;
-        std::printf("other-devices: %s: longest gap %.1f ms (bound %.1f) over %d lines; "
-                    "bare 12 ms sleep %.1f ms\n",
-                    what, gaps.watcherMs, bound, gaps.lines, gaps.sleeperMs);
-        check(gaps.watcherMs <= bound, std::string(what) + ": no line for " +
-                                           std::to_string(gaps.watcherMs) + " ms");
     };
     expectNoStall("10 mice plugged in", [&] {
+        if (!mice.empty()) {  // another try: the last one's mice gone first
+            mice.clear();
+            std::this_thread::sleep_for(Milliseconds(1000));
+        }
         mice = plugIn(10, "mouse", DeviceKind::mouse);
         repermission(mice, 4);
     });
@@ -687,7 +702,8 @@ void otherDevicesNeverHoldAPassBack()
 
 // Among many other input devices the watcher starts at once: sysfs tells it
 // what they are, so none is opened. Without sysfs it opens each, found all
-// the same but slowly; a stop requested meanwhile is an orderly stop, with
+// the same but slowly; a stop requested meanwhile, once it is caught, is an
+// orderly stop, with
 // the banner still written and no pass made.
 void startUpAmongOtherDevices()
 {
@@ -698,15 +714,20 @@ void startUpAmongOtherDevices()
             quickest = std::min(quickest, startUpMs());
         return quickest;
     };
-    const double alone = quickestStart();
-    const Devices mice = plugIn(40, "mouse", DeviceKind::mouse);
-    const double among = quickestStart();
-    std::printf("start-up: banner %.1f ms after start among 40 mice, %.1f ms without, the least "
-                "of 3 each\n",
-                among, alone);
-    check(among < alone + 150.0, "the banner came " + std::to_string(among) +
-                                     " ms after start, against " + std::to_string(alone) +
-                                     " ms without the mice");
+    Devices mice;
+    checkTimed([&] {
+        mice.clear();
+        const double alone = quickestStart();
+        mice = plugIn(40, "mouse", DeviceKind::mouse);
+        const double among = quickestStart();
+        std::printf("start-up: banner %.1f ms after start among 40 mice, %.1f ms without, the "
+                    "least of 3 each\n",
+                    among, alone);
+        return among < alone + 150.0 ? std::string()
+                                     : "the banner came " + std::to_string(among) +
+                                           " ms after start, against " + std::to_string(alone) +
+                                           " ms without the mice";
+    });
 
     HiddenSysfs hidden;
     keyboard.press(KEY_RIGHTCTRL);
@@ -716,8 +737,10 @@ void startUpAmongOtherDevices()
         expectLine(watcher, "D ctrl");
     }
     WatcherProcess watcher;
+    expectCatching(watcher, SIGTERM);
     std::this_thread::sleep_for(Milliseconds(150));
-    check(watcher.errorText().empty(), "started within 150 ms: too quick to stop during start-up");
+    check(watcher.errorText().empty(),
+          "started within 150 ms of catching SIGTERM: too quick to stop during start-up");
     watcher.signal(SIGTERM);
     expectEnd(watcher, "exit 0", Milliseconds(5000));
     expectQuiet(watcher, Milliseconds(0));
