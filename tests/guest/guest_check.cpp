@@ -35,6 +35,16 @@ unsigned long long caughtSignals(pid_t pid)
     return 0;
 }
 
+// Looks every millisecond until `holds`; fails with `why` after the timeout.
+void waitUntil(const std::function<bool()>& holds, Milliseconds timeout, const std::string& why)
+{
+    const auto deadline = Clock::now() + timeout;
+    while (!holds()) {
+        check(Clock::now() < deadline, why);
+        std::this_thread::sleep_for(Milliseconds(1));
+    }
+}
+
 }  // namespace
 
 void waitUntilStarted(WatcherProcess& watcher)
@@ -79,14 +89,10 @@ void expectEnd(WatcherProcess& watcher, const std::string& expected, Millisecond
 
 void expectCatching(WatcherProcess& watcher, int signalNumber, Milliseconds timeout)
 {
-    const auto deadline = Clock::now() + timeout;
     const unsigned long long bit = 1ULL << (signalNumber - 1);
-    while ((caughtSignals(watcher.pid()) & bit) == 0) {
-        check(Clock::now() < deadline, "the watcher did not catch signal " +
-                                           std::to_string(signalNumber) + " within " +
-                                           std::to_string(timeout.count()) + " ms");
-        std::this_thread::sleep_for(Milliseconds(1));
-    }
+    waitUntil([&] { return (caughtSignals(watcher.pid()) & bit) != 0; }, timeout,
+              "the watcher did not catch signal " + std::to_string(signalNumber) + " within " +
+                  std::to_string(timeout.count()) + " ms");
 }
 
 void checkTimed(const std::function<std::string()>& attempt)
@@ -104,11 +110,8 @@ void checkTimed(const std::function<std::string()>& attempt)
 void suspend(WatcherProcess& watcher)
 {
     watcher.signal(SIGSTOP);
-    const auto deadline = Clock::now() + Milliseconds(2000);
-    while (processState(watcher.pid()) != 'T') {
-        check(Clock::now() < deadline, "the watcher did not stop on SIGSTOP");
-        std::this_thread::sleep_for(Milliseconds(1));
-    }
+    waitUntil([&] { return processState(watcher.pid()) == 'T'; }, Milliseconds(2000),
+              "the watcher did not stop on SIGSTOP");
 }
 
 void resume(WatcherProcess& watcher)
