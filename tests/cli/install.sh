@@ -6,12 +6,21 @@
 # the binary is stripped. The README's uninstall then takes all of it away,
 # with every folder the install created, even after a Debian package was
 # made in the same build folder, and keeps a folder that was there before
-# (share/man, as on Debian).
+# (share/man, as on Debian). Run as root, it checks too that the notes the
+# install writes in the build folder keep the owner they had, as they must
+# when the install is run with sudo and the folder is a user's.
 # Usage: install.sh BUILD-DIR
 set -eu
 prefix=$(mktemp -d)
-trap 'rm -rf "$prefix"' EXIT
+# The record of a real install from this build folder (the README's, into
+# /usr/local) is put back afterwards, so that its uninstall still works.
+record=$1/install_record.txt
+cp "$record" "$prefix.record" 2>/dev/null || : >"$prefix.record"
+trap 'rm -rf "$prefix"; cat "$prefix.record" >"$record"; rm -f "$prefix.record"' EXIT
 mkdir -p "$prefix/share/man"
+notes="$1/install_manifest.txt $record"
+owner=$(stat -c %u "$1" 2>/dev/null || stat -f %u "$1")
+[ "$(id -u)" != 0 ] || chown 65534 $notes 2>/dev/null || true
 cmake --install "$1" --prefix "$prefix" --strip >/dev/null
 expected="bin/orvel-keywatcher
 share/man/man1/orvel-keywatcher.1"
@@ -41,6 +50,15 @@ if [ "$(uname)" != Darwin ] && command -v cpack >/dev/null; then
     (cd "$1" && cpack -G DEB >/dev/null 2>&1) || true  # writes its own install_manifest.txt
 fi
 cmake -P "$1/uninstall.cmake" >/dev/null
+if [ "$(id -u)" != 0 ]; then
+    echo "skipped the notes' owner: needs root, to give them another owner"
+elif [ "$(stat -c %u $notes 2>/dev/null || stat -f %u $notes 2>/dev/null)" = "$(printf '65534\n65534')" ]; then
+    echo "ok the install's notes in the build folder keep their owner"
+else
+    echo "FAIL the install's notes in the build folder were made anew or lost their owner"
+    status=1
+fi
+[ "$(id -u)" != 0 ] || chown "$owner" $notes 2>/dev/null || true
 left=$(cd "$prefix" && find . -mindepth 1 | sed 's|^\./||' | LC_ALL=C sort | tr '\n' ' ')
 if [ "$left" = "share share/man " ]; then
     echo "ok uninstalled: nothing left but share/man, there before"
