@@ -19,8 +19,10 @@ cp "$record" "$prefix.record" 2>/dev/null || : >"$prefix.record"
 trap 'rm -rf "$prefix"; cat "$prefix.record" >"$record"; rm -f "$prefix.record"' EXIT
 mkdir -p "$prefix/share/man"
 notes="$1/install_manifest.txt $record"
-owner=$(stat -c %u "$1" 2>/dev/null || stat -f %u "$1")
-[ "$(id -u)" != 0 ] || chown 65534 $notes 2>/dev/null || true
+owners() { stat -c %u "$@" 2>/dev/null || stat -f %u "$@" 2>/dev/null; }  # GNU, BSD
+as_root=; [ "$(id -u)" != 0 ] || as_root=yes
+owner=$(owners "$1")
+[ -z "$as_root" ] || chown 65534 $notes 2>/dev/null || true
 cmake --install "$1" --prefix "$prefix" --strip >/dev/null
 expected="bin/orvel-keywatcher
 share/man/man1/orvel-keywatcher.1"
@@ -50,15 +52,15 @@ if [ "$(uname)" != Darwin ] && command -v cpack >/dev/null; then
     (cd "$1" && cpack -G DEB >/dev/null 2>&1) || true  # writes its own install_manifest.txt
 fi
 cmake -P "$1/uninstall.cmake" >/dev/null
-if [ "$(id -u)" != 0 ]; then
+if [ -z "$as_root" ]; then
     echo "skipped the notes' owner: needs root, to give them another owner"
-elif [ "$(stat -c %u $notes 2>/dev/null || stat -f %u $notes 2>/dev/null)" = "$(printf '65534\n65534')" ]; then
+elif [ "$(owners $notes)" = "$(printf '65534\n65534')" ]; then
     echo "ok the install's notes in the build folder keep their owner"
 else
     echo "FAIL the install's notes in the build folder were made anew or lost their owner"
     status=1
 fi
-[ "$(id -u)" != 0 ] || chown "$owner" $notes 2>/dev/null || true
+[ -z "$as_root" ] || chown "$owner" $notes 2>/dev/null || true
 left=$(cd "$prefix" && find . -mindepth 1 | sed 's|^\./||' | LC_ALL=C sort | tr '\n' ' ')
 if [ "$left" = "share share/man " ]; then
     echo "ok uninstalled: nothing left but share/man, there before"

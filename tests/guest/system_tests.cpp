@@ -703,8 +703,7 @@ void otherDevicesNeverHoldAPassBack()
 // Among many other input devices the watcher starts at once: sysfs tells it
 // what they are, so none is opened. Without sysfs it opens each, found all
 // the same but slowly; a stop requested meanwhile, once it is caught, is an
-// orderly stop, with
-// the banner still written and no pass made.
+// orderly stop, with the banner still written and no pass made.
 void startUpAmongOtherDevices()
 {
     VirtualKeyboard keyboard;
