@@ -1,5 +1,6 @@
 // orvel-keywatcher: writes one line per press or release of the keyboard's
 // eight modifier keys on standard output, until it is asked to stop.
+#include "confinement.h"
 #include "diagnostics.h"
 #include "exit_status.h"
 #include "key_state.h"
@@ -27,6 +28,9 @@ int main()
     // Before the key state is opened, which may take a while: a stop
     // requested meanwhile is an orderly stop at the loop's first flag test.
     installStopHandlers();
+    // Before anything is opened: on Linux, what it may do from here on is
+    // read keyboards and write lines.
+    confineToReadingKeys();
 
     KeyStateFailure failure;
     if (!openKeyState(failure))

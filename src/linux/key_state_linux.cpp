@@ -23,7 +23,8 @@ namespace {
 constexpr const char* inputDirectory = "/dev/input";
 constexpr const char* readContext = "cannot read any keyboard in /dev/input";
 constexpr const char* permissionHint =
-    "run it as root, or add the user to the 'input' group and log in again";
+    "run it as root, add the user to the 'input' group and log in again, "
+    "or make it setgid 'input' (see man orvel-keywatcher)";
 
 // About every 0.4 s: soon enough for a keyboard just plugged in, rare enough
 // to cost nothing while idle.

@@ -61,7 +61,7 @@ starts() {  # NAME: starts, waits for a keyboard, stops on SIGTERM with status 0
 }
 
 prefix="orvel-keywatcher: cannot read any keyboard in /dev/input"
-hint="orvel-keywatcher: run it as root, or add the user to the 'input' group and log in again"
+hint="orvel-keywatcher: run it as root, add the user to the 'input' group and log in again, or make it setgid 'input' (see man orvel-keywatcher)"
 nobody="setpriv --reuid=65534 --regid=65534 --clear-groups"
 $nobody true 2>/dev/null || nobody=
 check missing-directory "$prefix: No such file or directory

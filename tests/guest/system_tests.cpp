@@ -4,16 +4,25 @@
 // Usage: system_tests [CASE | -CASE...]
 #include <dirent.h>
 #include <fcntl.h>
+#include <grp.h>
+#include <linux/input.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <sys/mount.h>
+#include <sys/prctl.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
+#include <sys/sysmacros.h>
+#include <sys/uio.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <functional>
@@ -22,7 +31,10 @@
 #include <thread>
 #include <vector>
 
+#include "confinement.h"
 #include "guest_check.h"
+#include "linux/device_requests.h"
+#include "linux/ioctl_request.h"
 #include "timing.h"
 #include "virtual_keyboard.h"
 #include "watcher_process.h"
@@ -62,17 +74,22 @@ void bannerOnStderrAndSilenceWhileIdle()
     expectErrorText(watcher, banner);
 }
 
-void everyKeyGivesItsOwnName()
+void expectEveryKey(WatcherProcess& watcher, VirtualKeyboard& keyboard)
 {
-    VirtualKeyboard keyboard;
-    WatcherProcess watcher;
-    waitUntilStarted(watcher);
     for (const Modifier& modifier : modifiers) {
         keyboard.press(modifier.key);
         expectLine(watcher, std::string("D ") + modifier.name);
         keyboard.release(modifier.key);
         expectLine(watcher, std::string("U ") + modifier.name);
     }
+}
+
+void everyKeyGivesItsOwnName()
+{
+    VirtualKeyboard keyboard;
+    WatcherProcess watcher;
+    waitUntilStarted(watcher);
+    expectEveryKey(watcher, keyboard);
 }
 
 void keysOutsideTheTableGiveNothing()
@@ -344,7 +361,8 @@ void userWithoutAccessGetsAClearError()
     expectQuiet(watcher, Milliseconds(0));
     const std::string expected =
         "orvel-keywatcher: cannot read any keyboard in /dev/input: " + reason(EACCES) +
-        "orvel-keywatcher: run it as root, or add the user to the 'input' group and log in again\n";
+        "orvel-keywatcher: run it as root, add the user to the 'input' group and log in again, "
+        "or make it setgid 'input' (see man orvel-keywatcher)\n";
     expectErrorText(watcher, expected);
 }
 
@@ -574,6 +592,17 @@ bool exists(const char* path)
     return stat(path, &status) == 0;
 }
 
+// Unplugs the only keyboard left, and /dev/input goes with its node.
+void unplugLastKeyboard(std::unique_ptr<VirtualKeyboard>& last)
+{
+    last.reset();
+    const auto deadline = Clock::now() + Milliseconds(1000);
+    while (exists("/dev/input") && Clock::now() < deadline)
+        std::this_thread::sleep_for(Milliseconds(10));
+    if (exists("/dev/input"))
+        check(rmdir("/dev/input") == 0, "/dev/input stayed and cannot be removed");
+}
+
 // /dev/input goes away with its last node and comes back with the next one,
 // whether or not something still holds the removed folder (here the
 // watcher's own working directory), which keeps it alive for the kernel.
@@ -586,12 +615,7 @@ void inputDirectoryGoneAndBackIsWatchedAgain()
         options.workingDirectory = workingDirectory;
         WatcherProcess watcher(options);
         waitUntilStarted(watcher);
-        first.reset();
-        const auto deadline = Clock::now() + Milliseconds(1000);
-        while (exists("/dev/input") && Clock::now() < deadline)
-            std::this_thread::sleep_for(Milliseconds(10));
-        if (exists("/dev/input"))
-            check(rmdir("/dev/input") == 0, "/dev/input stayed and cannot be removed");
+        unplugLastKeyboard(first);
         std::this_thread::sleep_for(Milliseconds(600));  // past a hot-plug check
         VirtualKeyboard second("second");
         check(exists("/dev/input"), "/dev/input did not come back");
@@ -600,6 +624,156 @@ void inputDirectoryGoneAndBackIsWatchedAgain()
                         workingDirectory,
                     Milliseconds(1500));
     }
+}
+
+// Runs `attempt` in a child as uid and gid 65534, with no groups: true if
+// it returned true there.
+bool asUnprivilegedUser(const std::function<bool()>& attempt)
+{
+    const pid_t child = fork();
+    if (child == 0)
+        _exit(setgroups(0, nullptr) == 0 && setgid(65534) == 0 && setuid(65534) == 0 && attempt()
+                  ? 0
+                  : 1);
+    int status = 0;
+    return waitpid(child, &status, 0) == child && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+// What /proc shows of a running watcher, whoever started it: no new
+// privileges, no capability left to use, and the system call filter.
+void expectConfined(pid_t pid, const std::string& who)
+{
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    std::string shown;
+    for (std::string line; std::getline(status, line);)
+        for (const char* field :
+             {"CapInh:", "CapPrm:", "CapEff:", "CapAmb:", "NoNewPrivs:", "Seccomp:"})
+            if (line.rfind(field, 0) == 0)
+                shown += line + " ";
+    check(shown == "CapInh:\t0000000000000000 CapPrm:\t0000000000000000 CapEff:\t0000000000000000 "
+                   "CapAmb:\t0000000000000000 NoNewPrivs:\t1 Seccomp:\t2 ",
+          "the watcher " + who + ": " + shown);
+}
+
+// The group that owns the keyboards, as udev gives it to every node.
+constexpr gid_t keyboardGroup = 101;
+
+void asUdev(const VirtualKeyboard& keyboard)
+{
+    check(chown(keyboard.node().c_str(), 0, keyboardGroup) == 0 &&
+              chmod(keyboard.node().c_str(), 0660) == 0,
+          "cannot give " + keyboard.node() + " to the keyboards' group");
+}
+
+// The watcher installed setgid to that group, started by a user outside it:
+// every key, a keyboard plugged in later, and the user's own SIGTERM ending
+// it in order, while the user cannot read the keyboards itself.
+void setgidWatcherServesAUserOutsideTheGroup()
+{
+    WatcherOptions options;
+    const std::string copy = "/tmp/orvel-keywatcher-setgid";
+    {
+        std::ifstream from(options.program, std::ios::binary);
+        std::ofstream(copy, std::ios::binary) << from.rdbuf();
+    }
+    check(chown(copy.c_str(), 0, keyboardGroup) == 0 && chmod(copy.c_str(), 02755) == 0,
+          "cannot make " + copy + " setgid");
+    options.program = copy.c_str();
+    options.asUnprivilegedUser = true;
+    VirtualKeyboard keyboard;
+    asUdev(keyboard);
+    WatcherProcess watcher(options);
+    waitUntilStarted(watcher);
+    expectConfined(watcher.pid(), "setgid, started by a user");
+    expectEveryKey(watcher, keyboard);
+    VirtualKeyboard later("plugged in later");
+    asUdev(later);
+    expectKeyOn(watcher, later, "the keyboard plugged in later", Milliseconds(1500));
+    check(!asUnprivilegedUser([&] { return open(keyboard.node().c_str(), O_RDONLY) >= 0; }),
+          "the user can read the keyboard itself");
+    check(asUnprivilegedUser([&] { return kill(watcher.pid(), SIGTERM) == 0; }),
+          "the user cannot signal the watcher");
+    expectEnd(watcher, "exit 0");
+}
+
+// In the confined child: what must still work and what must not, tried in
+// turn, each that goes the wrong way named on `report`.
+void tryConfined(const std::string& node, int report)
+{
+    const auto readsKeys = [&] {
+        evdev::KeyBitmap keys;
+        const int fd = open(node.c_str(), O_RDONLY);
+        return fd >= 0 && ioctl(fd, evdev::ioctlRequest(evdev::keyStateRequest), keys) >= 0;
+    };
+    struct stat device {};
+    stat(node.c_str(), &device);
+    const std::string capabilities = "/sys/dev/char/" + std::to_string(major(device.st_rdev)) +
+                                     ":" + std::to_string(minor(device.st_rdev)) +
+                                     "/device/capabilities/key";
+    char byte;
+    iovec mine{&byte, 1}, parents{&byte, 1};
+    const struct {
+        const char* what;
+        bool allowed;
+        std::function<bool()> attempt;
+    } attempts[] = {
+        {"read the keyboard's keys", true, readsKeys},
+        {"read sysfs", true,
+         [&] { return read(open(capabilities.c_str(), O_RDONLY), &byte, 1) == 1; }},
+        {"open the keyboard for writing", false, [&] { return open(node.c_str(), O_WRONLY) >= 0; }},
+        {"make a file", false, [] { return open("/tmp/made", O_WRONLY | O_CREAT, 0600) >= 0; }},
+        {"remove a file", false, [] { return unlink("/tmp/there") == 0; }},
+        {"read a file outside /dev and /sys", false, [] { return open("/init", O_RDONLY) >= 0; }},
+        {"run /bin/sh", false, [] { return system("exit 0") == 0; }},
+        {"open a socket", false, [] { return socket(AF_UNIX, SOCK_STREAM, 0) >= 0; }},
+        {"grab the keyboard", false,
+         [&] { return ioctl(open(node.c_str(), O_RDONLY), EVIOCGRAB, 1) == 0; }},
+        {"become dumpable", false, [] { return prctl(PR_SET_DUMPABLE, 1) == 0; }},
+        {"read another process", false,
+         [&] { return process_vm_readv(getppid(), &mine, 1, &parents, 1, 0) == 1; }},
+    };
+    for (const auto& tried : attempts)
+        if (tried.attempt() != tried.allowed)
+            dprintf(report, "%s %s; ", tried.allowed ? "cannot" : "can", tried.what);
+}
+
+// The watcher's own confinement, applied in a child of this program (root,
+// with every capability), which then tries what reading keyboards needs,
+// a node made after /dev/input was removed and made again among it, and
+// what it must not do. And /proc of the watcher run as root.
+void confinementAllowsReadingKeyboardsAlone()
+{
+    auto first = std::make_unique<VirtualKeyboard>("first");
+    leaveOnlyKeyboardNodes();
+    std::ofstream("/tmp/there") << "x";
+    int toChild[2], toParent[2];
+    check(pipe(toChild) == 0 && pipe(toParent) == 0, "pipe");
+    const pid_t child = fork();
+    if (child == 0) {
+        confineToReadingKeys();
+        char node[64] = {};
+        (void)!write(toParent[1], "", 1);
+        (void)!read(toChild[0], node, sizeof node - 1);
+        tryConfined(node, toParent[1]);
+        _exit(0);
+    }
+    close(toParent[1]);
+    char confined;
+    check(read(toParent[0], &confined, 1) == 1, "the probe ended before it was confined");
+    unplugLastKeyboard(first);
+    VirtualKeyboard second("second");
+    (void)!write(toChild[1], second.node().c_str(), second.node().size());
+    std::string report;
+    for (char byte; read(toParent[0], &byte, 1) == 1;)
+        report += byte;
+    waitpid(child, nullptr, 0);
+    close(toParent[0]);
+    close(toChild[0]);
+    close(toChild[1]);
+    check(report.empty(), "confined, the probe " + report);
+    WatcherProcess watcher;
+    waitUntilStarted(watcher);
+    expectConfined(watcher.pid(), "run as root");
 }
 
 // Removing a node does not unplug its keyboard: a held key stays down until
@@ -651,8 +825,7 @@ void closedStandardStreamsAreNotReused()
     keyboard.press(KEY_LEFTALT);
     expectEnd(watcher, "exit 1", Milliseconds(1000));
     expectErrorText(watcher,
-                    banner +
-                        "orvel-keywatcher: cannot write to standard output: " + reason(EBADF));
+                    banner + "orvel-keywatcher: cannot write to standard output: " + reason(EBADF));
 }
 
 // sysfs hidden from the watcher, as in a container without /sys: it must
@@ -722,10 +895,10 @@ void startUpAmongOtherDevices()
         std::printf("start-up: banner %.1f ms after start among 40 mice, %.1f ms without, the "
                     "least of 3 each\n",
                     among, alone);
-        return among < alone + 150.0 ? std::string()
-                                     : "the banner came " + std::to_string(among) +
-                                           " ms after start, against " + std::to_string(alone) +
-                                           " ms without the mice";
+        return among < alone + 150.0
+                   ? std::string()
+                   : "the banner came " + std::to_string(among) + " ms after start, against " +
+                         std::to_string(alone) + " ms without the mice";
     });
 
     HiddenSysfs hidden;
@@ -826,6 +999,8 @@ const Case cases[] = {
     {"other-devices-never-stall", otherDevicesNeverHoldAPassBack},
     {"start-up-among-other-devices", startUpAmongOtherDevices},
     {"no-inotify", keyboardsAreFoundWithoutInotify},
+    {"confinement", confinementAllowsReadingKeyboardsAlone},
+    {"setgid-watcher", setgidWatcherServesAUserOutsideTheGroup},
 };
 
 void onWatchdog(int)

@@ -1,0 +1,5 @@
+// On macOS CoreGraphics answers for the modifiers without any permission and
+// the watcher opens nothing: there is nothing to give up.
+#include "../confinement.h"
+
+void confineToReadingKeys() {}

@@ -1,0 +1,5 @@
+// On Windows GetAsyncKeyState needs no permission and the watcher opens
+// nothing: there is nothing to give up.
+#include "../confinement.h"
+
+void confineToReadingKeys() {}
