@@ -1,0 +1,181 @@
+"""A client for orvel-keywatcher, the modifier key watcher.
+
+One file to copy into a Python program, with nothing beyond Python's own
+library (3.8 or later). docs/embedding.md says how the watcher is bundled and
+why this is done so.
+
+    from orvel_keywatcher import KeyWatcher
+
+    def changed(name, down, count):   # "shift", True, 1
+        ...
+
+    with KeyWatcher("/path/to/orvel-keywatcher", changed) as watcher:
+        watcher.is_down("shift")      # either Shift key is held
+    print(watcher.ending)             # how it ended: Ending(stopped=True, ...)
+
+start() returns once the watcher watches and raises WatcherError with the
+watcher's own message if it ends first; `changed` is called from a thread of
+the client's, one change at a time, never before the watcher's banner.
+
+Run as a program it prints each change with its count until its standard
+input ends, Ctrl-C or SIGTERM: python3 orvel_keywatcher.py /path/to/orvel-keywatcher
+"""
+
+import os
+import signal
+import subprocess
+import sys
+import threading
+from typing import Callable, NamedTuple, Optional
+
+# The watcher's one line on standard error once it watches: its ready signal.
+BANNER = "Orvel macOS key watcher started"
+
+
+class WatcherError(Exception):
+    """The watcher ended before it watched; the text is its own message."""
+
+
+class Ending(NamedTuple):
+    """How the watcher ended."""
+
+    stopped: bool  # ended after stop() was called
+    returncode: int  # as subprocess gives it: -15 for SIGTERM
+    message: str  # what it wrote on standard error besides the banner
+
+    def __str__(self):
+        if self.returncode < 0:
+            how = "signal " + signal.Signals(-self.returncode).name
+        else:
+            how = "exit %d" % self.returncode
+        return "%s, %s" % ("stopped" if self.stopped else "by itself", how)
+
+
+class KeyWatcher:
+    def __init__(self, path, on_change: Optional[Callable[[str, bool, int], None]] = None):
+        self.path = os.fspath(path)
+        self.on_change = on_change
+        self.ending: Optional[Ending] = None
+        self._counts = {}
+        self._said = []
+        self._process = None
+        self._stopping = False
+        self._started = False
+        self._banner_or_end = threading.Event()
+        self._threads = []
+
+    def start(self, timeout: float = 10.0) -> None:
+        """Starts the watcher and returns once it watches.
+
+        Raises WatcherError with the watcher's message if it ends first (on
+        Linux, status 1: it cannot read the keyboards; show it as it is), or
+        if it has not started within `timeout` seconds.
+        """
+        # No console window on Windows; standard input is not read.
+        flags = subprocess.CREATE_NO_WINDOW if sys.platform == "win32" else 0
+        self._process = subprocess.Popen(
+            [self.path], stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+            stderr=subprocess.PIPE, creationflags=flags)
+        for read in (self._read_errors, self._read_changes):
+            thread = threading.Thread(target=read, daemon=True)
+            thread.start()
+            self._threads.append(thread)
+        if self._banner_or_end.wait(timeout) and self._started:
+            return
+        ending = self.stop()
+        raise WatcherError(ending.message or "no banner within %g s (%s)" % (timeout, ending))
+
+    def count(self, name: str) -> int:
+        """How many keys of this name are down: 0, 1 or 2 (shift, ctrl, alt)."""
+        return self._counts.get(name, 0)
+
+    def is_down(self, name: str) -> bool:
+        return self.count(name) > 0
+
+    def stop(self, grace: float = 2.0) -> Optional[Ending]:
+        """Stops the watcher and returns how it ended.
+
+        SIGTERM on macOS and Linux, the orderly stop; on Windows terminate()
+        ends the process, which loses nothing, since every line left whole.
+        It is killed if it has not ended after `grace` seconds.
+        """
+        if self._process is None:
+            return None
+        if self._process.poll() is None:
+            self._stopping = True
+            self._process.terminate()
+            try:
+                self._process.wait(grace)
+            except subprocess.TimeoutExpired:
+                self._process.kill()
+        self._process.wait()
+        for thread in self._threads:
+            thread.join()
+        return self.ending
+
+    def __enter__(self):
+        self.start()
+        return self
+
+    def __exit__(self, *exception):
+        self.stop()
+
+    def _read_errors(self):
+        for raw in self._process.stderr:
+            line = raw.decode("utf-8", "replace").rstrip("\r\n")
+            if not self._started and line == BANNER:
+                self._started = True
+                self._banner_or_end.set()
+            else:
+                self._said.append(line)
+        self._banner_or_end.set()
+
+    def _read_changes(self):
+        # Changes are delivered once the banner has come, as the watcher
+        # writes it before any change.
+        self._banner_or_end.wait()
+        for raw in self._process.stdout:
+            state, _, name = raw.decode("ascii", "replace").rstrip("\r\n").partition(" ")
+            if state in ("D", "U") and name:
+                self._apply(name, state == "D")
+        # No U lines come at a stop: whatever was held is forgotten.
+        self._counts.clear()
+        self._threads[0].join()  # all it said on standard error
+        returncode = self._process.wait()
+        self.ending = Ending(self._stopping, returncode, "\n".join(self._said))
+
+    def _apply(self, name, down):
+        # The names that two keys share are counted, so letting go of one
+        # Shift leaves the other held.
+        count = max(0, self.count(name) + (1 if down else -1))
+        self._counts[name] = count
+        if self.on_change:
+            self.on_change(name, down, count)
+
+
+def main(path):
+    ready = threading.Event()
+
+    def changed(name, down, count):
+        ready.wait()  # printed after "ready"
+        print(name, "down" if down else "up", count, flush=True)
+
+    watcher = KeyWatcher(path, changed)
+    try:
+        watcher.start()
+    except (WatcherError, OSError) as error:
+        print(error, file=sys.stderr)
+        return 1
+    print("ready", flush=True)
+    ready.set()
+    signal.signal(signal.SIGTERM, signal.default_int_handler)
+    try:
+        sys.stdin.read()  # until its input ends, Ctrl-C or SIGTERM
+    except KeyboardInterrupt:
+        pass
+    print("ended:", watcher.stop(), flush=True)
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv[1]))
