@@ -1,0 +1,55 @@
+#!/bin/sh
+# The Node.js and Python clients, each run as a program (it prints "ready",
+# then each change with its count, and how the watcher ended once its own
+# standard input ends): against the real Linux program where it cannot read
+# the keyboards (no /dev/input, as on this machine and in CI: its message,
+# status 1), and against tests/clients/stand_in.sh for the rest: no "ready"
+# before the banner, names that two keys share counted, the stop.
+# Usage: clients.sh SOURCE-DIR WATCHER
+set -u
+source=$1 watcher=$2
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+. "$source/tests/checks.sh"
+cp "$source/tests/clients/stand_in.sh" "$work/watcher"
+expected="ready
+shift down 1
+shift down 2
+shift up 1
+ctrl down 1
+shift up 0
+ended: stopped, exit 0"
+
+for client in "node $source/clients/node/orvel-keywatcher.js" \
+    "python3 $source/clients/python/orvel_keywatcher.py"; do
+    name=${client%% *}
+    command -v "$name" >/dev/null || { check "$name is installed (scripts/test installs it)" false; continue; }
+    rm -f "$work/go" "$work/stop"
+    # Its standard input ends once the file "stop" exists.
+    { while [ ! -e "$work/stop" ]; do sleep 0.05; done; } |
+        $client "$work/watcher" >"$work/out" 2>"$work/err" &
+    sleep 1
+    check "$name: not ready before the banner" test ! -s "$work/out"
+    touch "$work/go"
+    tries=0
+    while ! grep -qx 'shift up 0' "$work/out" && [ $tries -lt 100 ]; do sleep 0.05; tries=$((tries + 1)); done
+    touch "$work/stop"
+    tries=0
+    while kill -0 $! 2>/dev/null && [ $tries -lt 100 ]; do sleep 0.05; tries=$((tries + 1)); done
+    kill $! 2>/dev/null && echo "$name did not end 5 s after its input ended"
+    wait
+    check "$name: ready after the banner, each name counted, stopped in order" \
+        test "$(cat "$work/out")" = "$expected"
+    [ "$(cat "$work/out")" = "$expected" ] || echo "  it printed: $(tr '\n' '|' <"$work/out")"
+    [ -s "$work/err" ] && echo "$name said: $(cat "$work/err")"
+
+    if [ "$(uname)" != Linux ] || [ -e /dev/input ]; then
+        echo "skipped $name with the real program: it can fail here only on Linux without /dev/input"
+        continue
+    fi
+    $client "$watcher" </dev/null >"$work/out" 2>"$work/err"
+    check "$name: the real program's message and status 1, without /dev/input" \
+        test "$? $(cat "$work/out" "$work/err")" = \
+        "1 orvel-keywatcher: cannot read any keyboard in /dev/input: No such file or directory"
+done
+checks_done "clients"
