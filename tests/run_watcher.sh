@@ -20,6 +20,11 @@
 #          most one line per 12 ms pass), a stop with keys held (status 0,
 #          no U lines), and, once the reader has gone, the next change ending
 #          the watcher as SIGPIPE does (status 141 on Windows)
+#        run_watcher.sh clients INJECTOR BINARY CLIENT...
+#          each client (the Node.js or Python one run as a program, given as
+#          its command line) between the watcher and this script: "ready",
+#          each change with its count, and how the watcher ended after the
+#          stop; the binary as it is here (under Wine off Windows)
 # Exit status: 0 when every check held, 1 otherwise (each failure named).
 set -u
 banner="Orvel macOS key watcher started"
@@ -262,6 +267,54 @@ D alt" tail || true  # seen before the stop, or the check below names it
     fi
 }
 
+# Waits until a line of the file matches the extended regular expression;
+# false after SECONDS.
+file_has_within() {  # FILE LINE SECONDS
+    deadline=$(($(now_ms) + $3 * 1000))
+    until grep -Eqx "$2" "$1"; do
+        [ "$(now_ms)" -lt "$deadline" ] || return 1
+        sleep 0.02
+    done
+}
+
+client() {  # CLIENT-COMMAND BINARY, with $injector
+    what="$1 with $2"
+    program=$2
+    if [ "$(launcher "$2")" = wine ]; then  # the client starts a program: one that runs Wine
+        printf '#!/bin/sh\nexec wine "%s"\n' "$2" >"$work/under-wine"
+        chmod +x "$work/under-wine"
+        program=$work/under-wine
+    elif [ -n "$windows_host" ]; then
+        program=$(cygpath -w "$2")  # a path of Windows' own, for a native client
+    fi
+    rm -f "$work/stop"
+    # The client's input ends, and it stops the watcher, once "stop" exists.
+    { while [ ! -e "$work/stop" ]; do sleep 0.05; done; } | $1 "$program" >"$work/out" 2>"$work/err" &
+    client_pid=$!
+    if file_has_within "$work/out" ready 15; then
+        inject "$what" +Shift -Shift +Control +RightCommand -Control -RightCommand
+        expect_output "$what: each change with its count" "ready
+shift down 1
+shift up 0
+ctrl down 1
+cmd_right down 1
+ctrl up 0
+cmd_right up 0"
+    else
+        fail "$what: not ready within 15 s; stderr: $(cat "$work/err")"
+    fi
+    # SIGTERM and status 0; under Wine, killed by SIGTERM; on Windows, where
+    # the client ends the process, status 1. Not killed after its grace.
+    touch "$work/stop"
+    if file_has_within "$work/out" 'ended: stopped, (exit [01]|signal SIGTERM)' 5; then
+        ok "$what: $(tail -n 1 "$work/out")"
+    else
+        fail "$what: the stop: $(tail -n 1 "$work/out"); stderr: $(cat "$work/err")"
+        kill "$client_pid" 2>/dev/null
+    fi
+    wait "$client_pid"
+}
+
 lifecycle() {  # WHAT RUNNER... BINARY
     what=$1
     shift
@@ -310,6 +363,13 @@ case $mode in
         fi
         exit 0
         ;;
+    clients)
+        injector=$2 binary=$3
+        shift 3
+        for command do
+            client "$command" "$binary"
+        done
+        ;;
     keys)
         injector=$2
         shift 2
@@ -317,7 +377,7 @@ case $mode in
         for_each_run keys "$@"
         ;;
     *)
-        echo "usage: run_watcher.sh lifecycle|probe|keys ..." >&2
+        echo "usage: run_watcher.sh lifecycle|probe|keys|clients ..." >&2
         exit 2
         ;;
 esac

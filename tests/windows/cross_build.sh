@@ -3,7 +3,8 @@
 # its source, as Debian ships it) and the key injector for x86_64 Windows on
 # this Linux machine with zig, through the project's own CMakeLists.txt;
 # checks the program's facts; runs the unit tests, then the real program with
-# real key presses, under Wine with no display. The arm64 program is built
+# real key presses, alone and under the Node.js and Python clients, under
+# Wine with no display. The arm64 program is built
 # and its facts checked; nothing here can run it.
 # Usage: cross_build.sh SOURCE-DIR BUILD-DIR TOOLS-DIR [--build-only]
 #   --build-only: the x86_64 build alone (for bench/wine)
@@ -14,7 +15,7 @@ mkdir -p "$2" "$3"
 build=$(cd "$2" && pwd) tools=$(cd "$3" && pwd)
 here=$source/tests/windows
 . "$source/tests/progress.sh"
-for tool in wine wineboot wineserver llvm-readobj llvm-ar npm perl; do
+for tool in wine wineboot wineserver llvm-readobj llvm-ar npm perl node python3; do
     command -v "$tool" >/dev/null || {
         echo "Windows tier cannot run: $tool is missing (scripts/test installs it)"
         exit 1
@@ -77,4 +78,7 @@ runner=$source/tests/run_watcher.sh
 sh "$runner" lifecycle "$build/x86_64/orvel-keywatcher.exe" || status=1
 sh "$runner" keys "$build/x86_64/tests/inject_keys.exe" "$build/x86_64/orvel-keywatcher.exe" ||
     status=1
+sh "$runner" clients "$build/x86_64/tests/inject_keys.exe" "$build/x86_64/orvel-keywatcher.exe" \
+    "node $source/clients/node/orvel-keywatcher.js" \
+    "python3 $source/clients/python/orvel_keywatcher.py" || status=1
 exit $status
