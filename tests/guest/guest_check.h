@@ -16,6 +16,11 @@ struct Failure : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
+// A case that cannot run in this guest; it says why.
+struct Skipped : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
 inline void check(bool condition, const std::string& why)
 {
     if (!condition)

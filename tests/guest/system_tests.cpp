@@ -776,6 +776,34 @@ void confinementAllowsReadingKeyboardsAlone()
     expectConfined(watcher.pid(), "run as root");
 }
 
+// The Python client between the real watcher and this program: "ready",
+// both Shift keys held and let go one by one, each counted, and the stop.
+void pythonClientCountsEachKeyOfAName()
+{
+    if (!exists("/usr/bin/python3"))
+        throw Skipped("no Python in this guest (only an x86_64 guest has the host's)");
+    const char* client = "/tmp/python-client";
+    std::ofstream(client) << "#!/bin/sh\nexec /usr/bin/python3 -S /lib/orvel_keywatcher.py "
+                             "/bin/orvel-keywatcher\n";
+    chmod(client, 0755);
+    VirtualKeyboard keyboard;
+    WatcherOptions options;
+    options.program = client;
+    WatcherProcess python(options);
+    expectLine(python, "ready", Milliseconds(10000));
+    keyboard.press(KEY_LEFTSHIFT);
+    expectLine(python, "shift down 1");
+    keyboard.press(KEY_RIGHTSHIFT);
+    expectLine(python, "shift down 2");
+    keyboard.release(KEY_LEFTSHIFT);
+    expectLine(python, "shift up 1");
+    keyboard.release(KEY_RIGHTSHIFT);
+    expectLine(python, "shift up 0");
+    python.signal(SIGTERM);
+    expectLine(python, "ended: stopped, exit 0");
+    expectEnd(python, "exit 0");
+}
+
 // Removing a node does not unplug its keyboard: a held key stays down until
 // it is let go, and the keyboard is still read.
 void removedNodeOfAHeldKeyboardIsStillRead()
@@ -1001,6 +1029,7 @@ const Case cases[] = {
     {"no-inotify", keyboardsAreFoundWithoutInotify},
     {"confinement", confinementAllowsReadingKeyboardsAlone},
     {"setgid-watcher", setgidWatcherServesAUserOutsideTheGroup},
+    {"python-client", pythonClientCountsEachKeyOfAName},
 };
 
 void onWatchdog(int)
@@ -1031,6 +1060,8 @@ int main(int argc, char** argv)
             test.run();
             std::printf("ok %s\n", test.name);
             ++passed;
+        } catch (const Skipped& why) {
+            std::printf("skipped %s: %s\n", test.name, why.what());
         } catch (const std::exception& error) {
             std::printf("FAIL %s: %s\n", test.name, error.what());
             ++failed;

@@ -2,9 +2,11 @@
 # Builds a gzipped initramfs for the test guest: busybox as init (the cache's
 # own where the guest is of another architecture, CACHE/busybox, else the
 # system's), the evdev and uinput modules, and the given programs in /bin
-# with the shared libraries they need. The guest runs COMMAND once, prints its exit status on
-# the console as "guest-exit: N" and powers off.
-# Usage: make_initramfs.sh OUTPUT CACHE 'COMMAND' PROGRAM...
+# with the shared libraries they need; after "--", files kept at their own
+# paths (or at GUEST-PATH where given as FILE=GUEST-PATH), with theirs. The
+# guest runs COMMAND once, prints its exit status on the console as
+# "guest-exit: N" and powers off.
+# Usage: make_initramfs.sh OUTPUT CACHE 'COMMAND' PROGRAM... [-- FILE[=GUEST-PATH]...]
 set -eu
 output=$1 cache=$2 command=$3
 shift 3
@@ -20,8 +22,19 @@ else
 fi
 cp "$cache/evdev.ko" "$cache/uinput.ko" "$root/lib/modules/"
 
+kept=
 for program in "$@"; do
-    cp "$program" "$root/bin/"
+    if [ "$program" = -- ]; then
+        kept=yes
+        continue
+    elif [ -n "$kept" ]; then
+        guest=${program#*=}
+        program=${program%%=*}
+        mkdir -p "$root$(dirname "$guest")"
+        cp -L "$program" "$root$guest"
+    else
+        cp "$program" "$root/bin/"
+    fi
     # Shared libraries, and the loader at the path the program asks for.
     ldd "$program" 2>/dev/null | awk '/=> \// { print $3 } /^\t\// { print $1 }' |
     while read -r library; do
