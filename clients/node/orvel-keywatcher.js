@@ -32,9 +32,10 @@ class KeyWatcher extends EventEmitter {
     this.stopping = false;
   }
 
-  // Starts the watcher. Resolves once it watches; rejects with an Error
-  // whose message is the watcher's own (status 1 on Linux: it cannot read
-  // the keyboards; show it to the user as it is) if it ends first.
+  // Starts the watcher, once per KeyWatcher. Resolves once it watches;
+  // rejects with an Error whose message is the watcher's own (status 1 on
+  // Linux: it cannot read the keyboards; show it to the user as it is) if it
+  // ends first.
   start() {
     if (this.child) return this.ready;
     this.ready = new Promise((resolve, reject) => {
@@ -47,7 +48,7 @@ class KeyWatcher extends EventEmitter {
       const killOnExit = () => child.kill();
       process.once('exit', killOnExit);
       this.ended = new Promise((resolveEnd) => {
-        child.once('error', (error) => { spawnError = error; });
+        child.on('error', (error) => { spawnError = spawnError || error; });
         child.once('close', (code, signal) => {
           process.removeListener('exit', killOnExit);
           // No U lines come at a stop: whatever was held is forgotten.

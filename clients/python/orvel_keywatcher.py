@@ -65,7 +65,7 @@ class KeyWatcher:
         self._threads = []
 
     def start(self, timeout: float = 10.0) -> None:
-        """Starts the watcher and returns once it watches.
+        """Starts the watcher, once per KeyWatcher, and returns once it watches.
 
         Raises WatcherError with the watcher's message if it ends first (on
         Linux, status 1: it cannot read the keyboards; show it as it is), or
