@@ -154,6 +154,7 @@ class KeyWatcher:
 
 
 def main(path):
+    sys.stdout.reconfigure(newline="\n")  # lines end as the watcher's do, on Windows too
     ready = threading.Event()
 
     def changed(name, down, count):
