@@ -5,7 +5,8 @@
 // is not, so its user cannot reach its descriptors). Refused with EPERM,
 // never by killing: an unforeseen call of the C library must not end the
 // watcher. The calls of every pass (ioctl, the sleep) are judged by their
-// number alone, which the kernel remembers: no filter runs for them. Checking
+// number alone, which the kernel remembers (Linux 5.11 on): no filter runs
+// for them. Checking
 // the ioctl's request too would keep a keyboard from being grabbed or
 // remapped through the watcher, but it ran the filter on every ioctl and
 // cost a sixth more idle CPU with 16 keyboards under emulation.
@@ -21,7 +22,6 @@
 #include <cerrno>
 #include <cstddef>
 #include <cstdint>
-
 
 namespace confinement {
 
@@ -40,21 +40,22 @@ constexpr std::uint32_t ownArchitecture = 0;  // not written for: no filter
 // x86_64's x32 calls carry this bit in their number; no other numbers reach it.
 constexpr std::uint32_t x32CallBit = 0x40000000;
 
-constexpr long refusedCalls[] =
-    {
-        SYS_execve,         SYS_execveat,  // a program
-        SYS_socket,         SYS_socketpair,       SYS_connect,
-        SYS_bind,           SYS_listen,           SYS_accept,
-        SYS_accept4,        SYS_sendmsg,          SYS_sendmmsg,
-        SYS_recvmsg,        SYS_recvmmsg,  // sockets, descriptors passed
-        SYS_ptrace,         SYS_process_vm_readv, SYS_process_vm_writev,
-        SYS_pidfd_getfd,  // other processes
-        SYS_io_uring_setup, SYS_io_uring_enter,   SYS_io_uring_register,
-        SYS_openat2,  // its flags are out of the filter's reach
+// clang-format off
+constexpr long refusedCalls[] = {
+    // running a program
+    SYS_execve, SYS_execveat,
+    // sockets, and descriptors passed over one the watcher was given
+    SYS_socket, SYS_socketpair, SYS_connect, SYS_bind, SYS_listen, SYS_accept, SYS_accept4,
+    SYS_sendmsg, SYS_sendmmsg, SYS_recvmsg, SYS_recvmmsg,
+    // other processes
+    SYS_ptrace, SYS_process_vm_readv, SYS_process_vm_writev, SYS_pidfd_getfd,
+    // io_uring, whose work no filter sees; openat2, whose flags it cannot see
+    SYS_io_uring_setup, SYS_io_uring_enter, SYS_io_uring_register, SYS_openat2,
 #ifdef SYS_creat
-        SYS_creat,
+    SYS_creat,
 #endif
 };
+// clang-format on
 
 constexpr std::uint32_t writingFlags = O_WRONLY | O_RDWR | O_CREAT | O_TRUNC;
 constexpr std::uint32_t allow = SECCOMP_RET_ALLOW;
