@@ -4,7 +4,6 @@
 // Usage: system_tests [CASE | -CASE...]
 #include <dirent.h>
 #include <fcntl.h>
-#include <grp.h>
 #include <poll.h>
 #include <sys/mount.h>
 #include <sys/prctl.h>
@@ -629,9 +628,7 @@ bool asUnprivilegedUser(const std::function<bool()>& attempt)
 {
     const pid_t child = fork();
     if (child == 0)
-        _exit(setgroups(0, nullptr) == 0 && setgid(65534) == 0 && setuid(65534) == 0 && attempt()
-                  ? 0
-                  : 1);
+        _exit(becomeUnprivilegedUser() && attempt() ? 0 : 1);
     int status = 0;
     return waitpid(child, &status, 0) == child && WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }

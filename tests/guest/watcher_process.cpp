@@ -69,8 +69,7 @@ void fillNonBlocking(int fd)
     }
     if (options.workingDirectory && chdir(options.workingDirectory) != 0)
         _exit(126);
-    if (options.asUnprivilegedUser &&
-        (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0))
+    if (options.asUnprivilegedUser && !becomeUnprivilegedUser())
         _exit(126);
     execl(options.program, options.program, static_cast<char*>(nullptr));
     _exit(127);
@@ -204,6 +203,11 @@ std::optional<int> WatcherProcess::waitForExit(Milliseconds timeout)
 bool WatcherProcess::running()
 {
     return !waitForExit(Milliseconds(0));
+}
+
+bool becomeUnprivilegedUser()
+{
+    return setgroups(0, nullptr) == 0 && setgid(65534) == 0 && setuid(65534) == 0;
 }
 
 std::string describeStatus(int status)

@@ -82,6 +82,9 @@ private:
     long peakMemoryKib_ = 0;
 };
 
+// Makes this process uid and gid 65534 with no groups; false if it cannot.
+bool becomeUnprivilegedUser();
+
 // Describes a wait status: "exit 0", "killed by signal 13".
 std::string describeStatus(int status);
 
