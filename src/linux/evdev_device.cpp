@@ -96,7 +96,7 @@ DeviceKind kindOfOpenDevice(int fd)
 {
     KeyBitmap capabilities{};
     // Not retried here on EINTR: the caller tries the node again later.
-    if (deviceIoctl(fd, EVIOCGBIT(EV_KEY, sizeof capabilities), capabilities) < 0)
+    if (deviceIoctl(fd, keyCapabilitiesRequest, capabilities) < 0)
         return DeviceKind::unknown;
     return hasModifierKey(capabilities, keyBitmapWords) ? DeviceKind::keyboard : DeviceKind::other;
 }
@@ -110,12 +110,12 @@ void maskAllEvents(int fd)
     mask.type = 0;  // the mask of event types itself
     mask.codes_size = sizeof noTypes;
     mask.codes_ptr = reinterpret_cast<std::uintptr_t>(noTypes);
-    ioctlRetrying(fd, EVIOCSMASK, &mask);
+    ioctlRetrying(fd, eventMaskRequest, &mask);
 }
 
 bool readKeyState(int fd, KeyBitmap& state)
 {
-    return ioctlRetrying(fd, EVIOCGKEY(sizeof state), state) >= 0;
+    return ioctlRetrying(fd, keyStateRequest, state) >= 0;
 }
 
 }  // namespace evdev

@@ -6,11 +6,18 @@
 // it may be a keyboard.
 #pragma once
 
+#include <linux/input.h>
 #include <sys/types.h>
 
 #include "evdev_keys.h"
 
 namespace evdev {
+
+// The only ioctl requests the watcher makes, on evdev nodes alone: the
+// system call filter allows these and no other.
+inline constexpr unsigned long keyCapabilitiesRequest = EVIOCGBIT(EV_KEY, sizeof(KeyBitmap));
+inline constexpr unsigned long eventMaskRequest = EVIOCSMASK;
+inline constexpr unsigned long keyStateRequest = EVIOCGKEY(sizeof(KeyBitmap));
 
 enum class DeviceKind {
     keyboard,  // has at least one of the eight modifiers

@@ -1,5 +1,5 @@
-// Reading beneath /dev (keyboards, and the folder that lists them) and /sys
-// (what a device is) is all the watcher keeps: no file opened for writing,
+// Reading beneath /dev (keyboards, and the folder that lists them) and files
+// beneath /sys (what a device is) is all the watcher keeps: no file opened for writing,
 // made, removed, renamed, truncated or run anywhere; no TCP port bound or
 // connected, and device ioctls only beneath /dev, where the kernel's version
 // covers them. Rules bind to a folder's inode, not its path, and /dev/input
@@ -98,10 +98,11 @@ void restrictFilesToReading()
         static_cast<int>(syscall(SYS_landlock_create_ruleset, &handled, sizeof handled, 0)));
     if (ruleset < 0)
         return;
-    const std::uint64_t reading = readFile | readDirectory;
-    // Without /dev the watcher could read no keyboard at all: no restriction then.
-    if (allowBeneath(ruleset, "/dev", (reading | deviceIoctl) & handled.fileAccess)) {
-        allowBeneath(ruleset, "/sys", reading);
+    // Without /dev the watcher could read no keyboard at all: no restriction
+    // then. Folders are listed beneath /dev alone (/dev/input); in sysfs
+    // the watcher opens files by their path, which needs no right of its own.
+    if (allowBeneath(ruleset, "/dev", (readFile | readDirectory | deviceIoctl) & handled.fileAccess)) {
+        allowBeneath(ruleset, "/sys", readFile);
         syscall(SYS_landlock_restrict_self, ruleset, 0);
     }
     close(ruleset);

@@ -49,7 +49,7 @@ bool HotplugWatch::watchDirectory()
     watchedInode_ = before.st_ino;
     if (watchesTheFolderAtThePath())
         return true;
-    stopWatching();  // replaced while the watch was set: again at the next check
+    stopWatching();  // replaced while the watch was set: the path is read instead
     errno = EAGAIN;
     return false;
 }
@@ -82,10 +82,6 @@ bool HotplugWatch::check(void (*changed)(const char* name))
     }
     if (watch_ >= 0 && !watchesTheFolderAtThePath())
         stopWatching();  // removed or replaced, though something still holds it
-    // While the directory is gone, or inotify cannot be had, try again at
-    // every check: one failing call, and the watch is back within a check.
-    if (watch_ < 0 && watchDirectory())
-        rescan = true;
     return rescan;
 }
 
@@ -98,7 +94,7 @@ const char* HotplugWatch::apply(const inotify_event& event, bool& rescan)
     } else if (event.mask & IN_IGNORED) {
         watch_ = -1;  // the directory is gone
     } else if (event.mask & IN_MOVE_SELF) {
-        stopWatching();  // moved elsewhere: watch the path again
+        stopWatching();  // moved elsewhere: the path is read instead
     } else if ((event.mask & nodeEvents) && event.len > 0) {
         return event.name;
     }

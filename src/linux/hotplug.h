@@ -4,9 +4,10 @@
 // the next one; the watch then follows it. The kernel says a watched folder
 // is gone only once nothing holds it any more (a shell whose working
 // directory it is, an open descriptor, a bind mount), so every check also
-// compares the folder at the path with the one watched. Where inotify cannot
-// be had (the user's inotify instances or watches are used up), it is tried
-// again at every check, and the caller reads the directory meanwhile.
+// compares the folder at the path with the one watched. The watch is set
+// once: once it is gone, or where it could not be had (the user's inotify
+// instances or watches used up), the caller reads the directory at every
+// check instead.
 #pragma once
 
 #include <sys/types.h>
@@ -34,8 +35,8 @@ public:
     // created, moved in, or whose attributes changed (it may have become
     // readable), once per event: a node's events come several at a time
     // (made, then its permissions set, often more than once), and the
-    // caller's queue takes each name once. Returns true when the whole directory must be scanned
-    // again: events were lost, or the watch was just set up again.
+    // caller's queue takes each name once. Returns true when the whole
+    // directory must be scanned again: events were lost.
     bool check(void (*changed)(const char* name));
 
 private:

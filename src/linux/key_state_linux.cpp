@@ -1,6 +1,7 @@
 // Key state on Linux: the kernel's evdev devices, asked on demand. Every
 // keyboard under /dev/input is held open; keyboards plugged in later are
-// found through inotify, checked every few passes without blocking.
+// found through inotify (its watch set by the confinement, before the
+// system call filter), checked every few passes without blocking.
 #include <dirent.h>
 #include <unistd.h>
 
@@ -14,13 +15,14 @@
 #include "evdev_device.h"
 #include "evdev_keys.h"
 #include "hotplug.h"
+#include "input_watch.h"
 #include "keyboard_set.h"
 #include "new_nodes.h"
 #include "waiting_nodes.h"
 
 namespace {
 
-constexpr const char* inputDirectory = "/dev/input";
+using evdev::inputDirectory;
 constexpr const char* readContext = "cannot read any keyboard in /dev/input";
 constexpr const char* permissionHint =
     "run it as root, add the user to the 'input' group and log in again, "
@@ -32,7 +34,6 @@ constexpr unsigned passesPerHotplugCheck = 32;
 
 evdev::KeyboardSet keyboards;
 evdev::KeyBitmap keysDown;
-evdev::HotplugWatch hotplug(inputDirectory);
 unsigned passesSinceHotplugCheck = 0;
 unsigned hotplugChecks = 0;
 bool rescanPending = false;
@@ -120,7 +121,8 @@ int forEachInputNode(void (*each)(const char* name))
 void checkHotplug()
 {
     ++hotplugChecks;
-    rescanPending = hotplug.check(queueNode) || rescanPending || !hotplug.watching();
+    evdev::HotplugWatch& watch = evdev::inputWatch();
+    rescanPending = watch.check(queueNode) || rescanPending || !watch.watching();
     if (rescanPending) {
         rescanPending = false;
         if (forEachInputNode(queueNode) != 0)
@@ -158,8 +160,8 @@ const char* hintFor(int error)
 bool openKeyState(KeyStateFailure& failure)
 {
     evdev::reserveSpareDescriptor();
-    // Watch before the scan, so no keyboard slips in between the two.
-    const int watchError = hotplug.start();
+    // The watch was set before the scan, so no keyboard slips in between.
+    const int watchError = evdev::inputWatchError();
     if (const int error = forEachInputNode(offerAtStartUp))
         return fail(failure, readContext, std::strerror(error), hintFor(error));
     if (keyboards.size() == 0 && deniedAtStartUp)

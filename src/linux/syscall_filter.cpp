@@ -1,34 +1,32 @@
-// The calls refused: running a program; sockets, and the passing of
-// descriptors over one the watcher was given; tracing another process or
-// reaching into its memory; io_uring, whose work no filter sees; opening a
-// file for writing; and making the process dumpable again (a setgid process
-// is not, so its user cannot reach its descriptors). Refused with EPERM,
-// never by killing: an unforeseen call of the C library must not end the
-// watcher. The calls of every pass (ioctl, the sleep) are judged by their
-// number alone, which the kernel remembers (Linux 5.11 on): no filter runs
-// for them. Checking
-// the ioctl's request too would keep a keyboard from being grabbed or
-// remapped through the watcher, but it ran the filter on every ioctl and
-// cost a sixth more idle CPU with 16 keyboards under emulation.
+// The allow-list (allowed_calls.cpp) compiled into a classic BPF program for
+// seccomp. Calls of any other calling convention (32-bit or x32 calls on a
+// 64-bit kernel) are refused with the rest: the watcher makes none. The
+// per-pass ioctl is tested first, so that its check costs a handful of
+// instructions; the calls allowed by number alone are remembered by the
+// kernel and run no filter at all.
 #include "syscall_filter.h"
 
 #include <fcntl.h>
 #include <linux/audit.h>
 #include <linux/filter.h>
 #include <linux/seccomp.h>
+#include <sys/mman.h>
 #include <sys/prctl.h>
-#include <sys/syscall.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstddef>
 #include <cstdint>
 
+#include "allowed_calls.h"
+#include "evdev_device.h"
+#include "filter_refusal.h"
+
 namespace confinement {
 
 namespace {
 
-// The calling convention the filter is written for; calls of any other (a
-// 32-bit call on a 64-bit kernel) are refused, as the watcher makes none.
+// The calling convention the filter is written for.
 #if defined(__x86_64__) && !defined(__ILP32__)
 constexpr std::uint32_t ownArchitecture = AUDIT_ARCH_X86_64;
 #elif defined(__aarch64__) && !defined(__ILP32__)
@@ -37,31 +35,23 @@ constexpr std::uint32_t ownArchitecture = AUDIT_ARCH_AARCH64;
 constexpr std::uint32_t ownArchitecture = 0;  // not written for: no filter
 #endif
 
-// x86_64's x32 calls carry this bit in their number; no other numbers reach it.
-constexpr std::uint32_t x32CallBit = 0x40000000;
-
-// clang-format off
-constexpr long refusedCalls[] = {
-    // running a program
-    SYS_execve, SYS_execveat,
-    // sockets, and descriptors passed over one the watcher was given
-    SYS_socket, SYS_socketpair, SYS_connect, SYS_bind, SYS_listen, SYS_accept, SYS_accept4,
-    SYS_sendmsg, SYS_sendmmsg, SYS_recvmsg, SYS_recvmmsg,
-    // other processes
-    SYS_ptrace, SYS_process_vm_readv, SYS_process_vm_writev, SYS_pidfd_getfd,
-    // io_uring, whose work no filter sees; openat2, whose flags it cannot see
-    SYS_io_uring_setup, SYS_io_uring_enter, SYS_io_uring_register, SYS_openat2,
-#ifdef SYS_creat
-    SYS_creat,
-#endif
-};
-// clang-format on
+constexpr std::uint32_t allow = SECCOMP_RET_ALLOW;
+constexpr std::uint32_t absent = SECCOMP_RET_ERRNO | ENOSYS;
 
 constexpr std::uint32_t writingFlags = O_WRONLY | O_RDWR | O_CREAT | O_TRUNC;
-constexpr std::uint32_t allow = SECCOMP_RET_ALLOW;
-constexpr std::uint32_t refuse = SECCOMP_RET_ERRNO | (EPERM & SECCOMP_RET_DATA);
+constexpr std::uint32_t ownRequests[] = {
+    static_cast<std::uint32_t>(evdev::keyStateRequest),
+    static_cast<std::uint32_t>(evdev::keyCapabilitiesRequest),
+    static_cast<std::uint32_t>(evdev::eventMaskRequest),
+};
+// F_DUPFD_CLOEXEC lifts a descriptor above the standard streams; the C
+// libraries' fdopendir() reads and sets the descriptor's flags. Nothing
+// that would send a signal elsewhere (F_SETOWN, F_SETSIG) or take a lease.
+constexpr std::uint32_t ownDescriptorCommands[] = {F_DUPFD_CLOEXEC, F_GETFD, F_SETFD, F_GETFL};
 
-// The low 32 bits of a call's argument, on either byte order.
+// The low 32 bits of a call's argument, on either byte order: every
+// argument checked is a 32-bit one to the kernel (flags, a request, a
+// process number), or has its checked bit there (PROT_EXEC).
 constexpr std::uint32_t argument(std::size_t index)
 {
     return static_cast<std::uint32_t>(offsetof(seccomp_data, args) + 8 * index +
@@ -85,17 +75,13 @@ public:
     {
         returnWhen(BPF_JEQ, value, false, action);
     }
-    void returnIfAtLeast(std::uint32_t value, std::uint32_t action)
-    {
-        returnWhen(BPF_JGE, value, true, action);
-    }
     void returnIfAnyBit(std::uint32_t bits, std::uint32_t action)
     {
         returnWhen(BPF_JSET, bits, true, action);
     }
 
     // The tests up to endCase() apply to this call alone and must end in a
-    // return; any other call skips them. The call's number is loaded.
+    // return; any other call skips them. The call's number is loaded again.
     void beginCase(long call)
     {
         caseStart_ = size_;
@@ -134,20 +120,53 @@ private:
             overflowed_ = true;
     }
 
-    sock_filter code_[96] = {};
+    sock_filter code_[192] = {};
     unsigned short size_ = 0;
     unsigned short caseStart_ = 0;
     bool overflowed_ = false;
 };
 
-// open and openat: read-only opens only.
-void refuseWriting(Program& program, long call, std::size_t flagsArgument)
+template <std::size_t count>
+void allowValues(Program& program, const std::uint32_t (&values)[count])
 {
-    program.beginCase(call);
-    program.load(argument(flagsArgument));
-    program.returnIfAnyBit(writingFlags, refuse);
-    program.ret(allow);
-    program.endCase();
+    for (std::uint32_t value : values)
+        program.returnIf(value, allow);
+    program.ret(refusal(EPERM));
+}
+
+// The tests of one call's argument, the argument loaded.
+void checkArgument(Program& program, Check check)
+{
+    switch (check) {
+    case Check::ownRequests:
+        allowValues(program, ownRequests);
+        break;
+    case Check::readOnly:
+        program.returnIfAnyBit(writingFlags, refusal(EPERM));
+        program.ret(allow);
+        break;
+    case Check::notExecutable:
+        program.returnIfAnyBit(PROT_EXEC, refusal(EPERM));
+        program.ret(allow);
+        break;
+    case Check::ownDescriptorFlags:
+        allowValues(program, ownDescriptorCommands);
+        break;
+    case Check::ownProcess: {
+        const std::uint32_t self[] = {static_cast<std::uint32_t>(getpid())};
+        allowValues(program, self);
+        break;
+    }
+    case Check::none:
+    case Check::absent:
+        program.ret(allow);
+        break;
+    }
+}
+
+bool checksArgument(Check check)
+{
+    return check != Check::none && check != Check::absent;
 }
 
 }  // namespace
@@ -158,22 +177,23 @@ void installSyscallFilter()
         return;
     Program program;
     program.load(offsetof(seccomp_data, arch));
-    program.returnUnless(ownArchitecture, refuse);
+    program.returnUnless(ownArchitecture, refusal(EPERM));
     program.load(offsetof(seccomp_data, nr));
-    program.returnIfAtLeast(x32CallBit, refuse);
-
-    for (long call : refusedCalls)
-        program.returnIf(static_cast<std::uint32_t>(call), refuse);
-    refuseWriting(program, SYS_openat, 2);
-#ifdef SYS_open
-    refuseWriting(program, SYS_open, 1);
-#endif
-    program.beginCase(SYS_prctl);
-    program.load(argument(0));
-    program.returnIf(PR_SET_DUMPABLE, refuse);
-    program.ret(allow);
-    program.endCase();
-    program.ret(allow);
+    for (std::size_t i = 0; i < allowedCallCount; ++i) {
+        const AllowedCall& call = allowedCalls[i];
+        if (!checksArgument(call.check))
+            continue;
+        program.beginCase(call.number);
+        program.load(argument(call.argument));
+        checkArgument(program, call.check);
+        program.endCase();
+    }
+    for (std::size_t i = 0; i < allowedCallCount; ++i)
+        if (!checksArgument(allowedCalls[i].check))
+            program.returnIf(static_cast<std::uint32_t>(allowedCalls[i].number),
+                             allowedCalls[i].check == Check::absent ? absent : allow);
+    program.ret(refusal(EPERM));
+    prepareForRefusals();
     program.install();
 }
 

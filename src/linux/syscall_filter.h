@@ -1,5 +1,5 @@
-// A seccomp filter that refuses, with an error, what the watcher never does
-// and an intruder would want.
+// A seccomp filter that allows the calls the watcher makes, each with its
+// arguments checked where the danger is in them, and refuses every other.
 #pragma once
 
 namespace confinement {
@@ -7,7 +7,8 @@ namespace confinement {
 // Installs the filter for the rest of the process's life, on the
 // architectures it is written for (x86_64 and aarch64); elsewhere, or where
 // the kernel has no seccomp filters, nothing changes. Needs no new
-// privileges set first (or CAP_SYS_ADMIN).
+// privileges set first (or CAP_SYS_ADMIN). The last step of the
+// confinement: nothing it refuses may be needed after it.
 void installSyscallFilter();
 
 }  // namespace confinement

@@ -1,0 +1,22 @@
+// The inotify watch on /dev/input, set once before the system call filter,
+// which refuses inotify from then on: no folder but /dev/input can ever be
+// watched through the watcher. Should that folder go (devtmpfs removes it
+// with its last node) or the watch not be had, the directory is read at
+// every hot-plug check instead.
+#pragma once
+
+#include "hotplug.h"
+
+namespace evdev {
+
+inline constexpr const char* inputDirectory = "/dev/input";
+
+// Sets the watch; called once, by the confinement.
+void startInputWatch();
+
+HotplugWatch& inputWatch();
+
+// 0, or why the watch could not be set at start.
+int inputWatchError();
+
+}  // namespace evdev
