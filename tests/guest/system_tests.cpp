@@ -30,6 +30,7 @@
 
 #include "confinement.h"
 #include "guest_check.h"
+#include "intruder.h"
 #include "linux/evdev_device.h"
 #include "timing.h"
 #include "virtual_keyboard.h"
@@ -732,7 +733,8 @@ void tryConfined(const std::string& node, int report)
 // The watcher's own confinement, applied in a child of this program (root,
 // with every capability), which then tries what reading keyboards needs,
 // a node made after /dev/input was removed and made again among it, and
-// what it must not do. And /proc of the watcher run as root.
+// what it must not do. And the program shipped, run as root: /proc shows
+// it confined, and it reads every key.
 void confinementAllowsReadingKeyboardsAlone()
 {
     auto first = std::make_unique<VirtualKeyboard>("first");
@@ -763,9 +765,76 @@ void confinementAllowsReadingKeyboardsAlone()
     close(toChild[0]);
     close(toChild[1]);
     check(report.empty(), "confined, the probe " + report);
+    WatcherOptions shipped;
+    shipped.program = "/bin/orvel-keywatcher";
+    WatcherProcess watcher(shipped);
+    waitUntilStarted(watcher);
+    expectConfined(watcher.pid(), "shipped, run as root");
+    expectEveryKey(watcher, second);
+}
+
+// An intruder inside a confined watcher, which gave up root for the
+// keyboards' group, which stayed root (the nodes root's alone), and which
+// a user started: every attempt fails, and what the watcher needs works.
+// Also run on the host's own kernel, and in a guest booted without Landlock.
+void intruderChangesNothing()
+{
+    std::unique_ptr<VirtualKeyboard> keyboard;
+    if (exists("/dev/uinput"))
+        keyboard = std::make_unique<VirtualKeyboard>();
+    const std::string node = keyboard ? keyboard->node() : "";
+    if (keyboard)
+        asUdev(*keyboard);
+    const std::string leftRoot = probeConfinement(false, node, keyboard != nullptr);
+    if (keyboard)
+        check(chown(node.c_str(), 0, 0) == 0 && chmod(node.c_str(), 0600) == 0, "chmod " + node);
+    const std::string stayedRoot = probeConfinement(false, node, false);
+    const std::string user = probeConfinement(true, "", false);
+    check(leftRoot.empty() && stayedRoot.empty() && user.empty(),
+          "confined, the probe " + (leftRoot.empty() ? "" : "(root, keyboards' group) " + leftRoot) +
+              (stayedRoot.empty() ? "" : "(root, nodes root's) " + stayedRoot) +
+              (user.empty() ? "" : "(a user) " + user));
+}
+
+// Landlock is there unless the kernel's command line left it out of its
+// security modules: each boot proves what it was meant to.
+void landlockAsBooted()
+{
+    std::ifstream file("/proc/cmdline");
+    std::string line;
+    std::getline(file, line);
+    const auto modules = line.find("lsm=");
+    const bool wanted =
+        modules == std::string::npos || line.find("landlock", modules) != std::string::npos;
+    const long version = syscall(SYS_landlock_create_ruleset, nullptr, 0, 1);
+    check((version >= 1) == wanted, "Landlock ABI " + std::to_string(version) +
+                                        " on a kernel booted with: " + line);
+}
+
+// Started by root where the keyboards belong to their group, the watcher
+// becomes that group and the user nobody, with no other group, before it
+// opens a keyboard; it reads every key, and a keyboard plugged in later,
+// and root's SIGTERM still stops it in order.
+void rootGivesUpRootForTheKeyboardsGroup()
+{
+    VirtualKeyboard keyboard;
+    asUdev(keyboard);
     WatcherProcess watcher;
     waitUntilStarted(watcher);
     expectConfined(watcher.pid(), "run as root");
+    std::ifstream status("/proc/" + std::to_string(watcher.pid()) + "/status");
+    std::string shown;
+    for (std::string line; std::getline(status, line);)
+        if (line.rfind("Uid:", 0) == 0 || line.rfind("Gid:", 0) == 0 || line.rfind("Groups:", 0) == 0)
+            shown += line.substr(0, line.find_last_not_of(" \t") + 1) + " ";
+    check(shown == "Uid:\t65534\t65534\t65534\t65534 Gid:\t101\t101\t101\t101 Groups: ",
+          "the watcher run as root: " + shown);
+    expectEveryKey(watcher, keyboard);
+    VirtualKeyboard later("plugged in later");
+    asUdev(later);
+    expectKeyOn(watcher, later, "the keyboard plugged in later", Milliseconds(1500));
+    watcher.signal(SIGTERM);
+    expectEnd(watcher, "exit 0");
 }
 
 // The Python client between the real watcher and this program: "ready",
@@ -776,7 +845,7 @@ void pythonClientCountsEachKeyOfAName()
         throw Skipped("no Python in this guest (only an x86_64 guest has the host's)");
     const char* client = "/tmp/python-client";
     std::ofstream(client) << "#!/bin/sh\nexec /usr/bin/python3 -S /lib/orvel_keywatcher.py "
-                             "/bin/orvel-keywatcher\n";
+                             "/bin/orvel-keywatcher-strict\n";
     chmod(client, 0755);
     VirtualKeyboard keyboard;
     WatcherOptions options;
@@ -1021,6 +1090,9 @@ const Case cases[] = {
     {"no-inotify", keyboardsAreFoundWithoutInotify},
     {"confinement", confinementAllowsReadingKeyboardsAlone},
     {"setgid-watcher", setgidWatcherServesAUserOutsideTheGroup},
+    {"root-leaves-root", rootGivesUpRootForTheKeyboardsGroup},
+    {"intruder", intruderChangesNothing},
+    {"landlock-as-booted", landlockAsBooted},
     {"python-client", pythonClientCountsEachKeyOfAName},
 };
 

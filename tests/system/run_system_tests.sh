@@ -4,16 +4,26 @@
 # test's result, naming every case that failed and why. Progress (the kernel
 # download, the boot, each case as it finishes) is shown as it comes (see
 # tests/progress.sh).
-# Usage: run_system_tests.sh [--arch amd64|arm64] WATCHER GUEST-PROGRAM CACHE [CASE...]
-#   (both programs built for the guest's architecture; amd64 by default)
+# Usage: run_system_tests.sh [--arch amd64|arm64] [--append KERNEL-ARGS] [--kernel DIR]
+#            WATCHER STRICT-WATCHER GUEST-PROGRAM CACHE [CASE...]
+#   The programs are built for the guest's architecture (amd64 by default):
+#   the watcher shipped, the tests' build of it whose filter ends it on a
+#   call it does not allow (which most cases run), and the guest's program.
+#   KERNEL-ARGS go on the guest kernel's command line; the kernel is fetched
+#   into DIR (CACHE by default) and linked into CACHE.
 set -u
-arch=amd64
-if [ "${1:-}" = --arch ]; then
-    arch=$2
+arch=amd64 append= kernel=
+while :; do
+    case ${1:-} in
+        --arch) arch=$2 ;;
+        --append) append=$2 ;;
+        --kernel) kernel=$2 ;;
+        *) break ;;
+    esac
     shift 2
-fi
-watcher=$1 program=$2 cache=$3
-shift 3
+done
+watcher=$1 strict=$2 program=$3 cache=$4
+shift 4
 here=$(dirname "$0")
 . "$here/../progress.sh"
 mkdir -p "$cache"
@@ -30,8 +40,14 @@ if [ -n "$missing" ]; then
     exit 1
 fi
 
-[ -s "$cache/vmlinuz" ] || progress "downloading Debian's $arch kernel package (first run only)"
-"$here/fetch_kernel.sh" "$cache" "$arch" || { progress "system tests cannot run: no guest kernel"; exit 1; }
+[ -n "$kernel" ] || kernel=$cache
+[ -s "$kernel/vmlinuz" ] || progress "downloading Debian's $arch kernel package (first run only)"
+"$here/fetch_kernel.sh" "$kernel" "$arch" || { progress "system tests cannot run: no guest kernel"; exit 1; }
+if [ "$kernel" != "$cache" ]; then
+    for file in vmlinuz evdev.ko uinput.ko busybox package; do
+        [ ! -e "$kernel/$file" ] || ln -sf "$(cd "$kernel" && pwd)/$file" "$cache/$file"
+    done
+fi
 initramfs=$cache/system-tests.cpio.gz
 log=$cache/system-tests.log
 # The Python client with Debian's Python and what of its library the client
@@ -49,10 +65,10 @@ for module in list(sys.modules.values()):
     python="-- /usr/bin/python3 $here/../../clients/python/orvel_keywatcher.py=/lib/orvel_keywatcher.py $python"
 fi
 "$here/make_initramfs.sh" "$initramfs" "$cache" "/bin/$(basename "$program") $*" \
-    "$program" "$watcher" $python || exit 1
+    "$program" "$watcher" "$strict" $python || exit 1
 
 progress "booting $(cat "$cache/package") under QEMU (TCG); console log: $log"
-{ "$here/boot_guest.sh" "$cache" "$initramfs" $seconds "$arch" 2>&1; echo "qemu-exit: $?"; } |
+{ "$here/boot_guest.sh" "$cache" "$initramfs" $seconds "$arch" "$append" 2>&1; echo "qemu-exit: $?"; } |
     sed -u 's/\r$//' | tee "$log" |
     grep --line-buffered -E '^(ok |FAIL |skipped |[0-9]+ passed, |[a-z-]+: )' | grep --line-buffered -v -- '-exit: ' |
     while IFS= read -r line; do progress "$line"; done
