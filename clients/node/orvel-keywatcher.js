@@ -23,7 +23,8 @@ const BANNER = 'Orvel macOS key watcher started';
 class KeyWatcher extends EventEmitter {
   // Events: 'change' (name, down, count) for each change line, count being
   // how many keys of that name are down now; 'message' (text) for a line the
-  // watcher writes on standard error after it started; 'end' (ending).
+  // watcher writes on standard error after it started; 'end' (ending). A
+  // listener may call stop().
   constructor(path) {
     super();
     this.path = path;
@@ -90,7 +91,13 @@ class KeyWatcher extends EventEmitter {
     const count = Math.max(0, this.count(name) + (down ? 1 : -1));
     if (count > 0) this.counts.set(name, count);
     else this.counts.delete(name);
-    this.emit('change', name, down, count);
+    try {
+      this.emit('change', name, down, count);
+    } catch (error) {
+      // A listener's own error is thrown again, uncaught, as an emitter's
+      // would be; the lines after it are still read and counted.
+      process.nextTick(() => { throw error; });
+    }
   }
 
   count(name) { return this.counts.get(name) || 0; }

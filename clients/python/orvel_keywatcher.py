@@ -15,12 +15,15 @@ why this is done so.
 
 start() returns once the watcher watches and raises WatcherError with the
 watcher's own message if it ends first; `changed` is called from a thread of
-the client's, one change at a time, never before the watcher's banner.
+the client's, one change at a time, never before the watcher's banner, and
+may call stop(). An exception it raises goes to `on_error` where one is
+given, else to the logger "orvel_keywatcher", and reading goes on.
 
 Run as a program it prints each change with its count until its standard
 input ends, Ctrl-C or SIGTERM: python3 orvel_keywatcher.py /path/to/orvel-keywatcher
 """
 
+import logging
 import os
 import signal
 import subprocess
@@ -51,18 +54,25 @@ class Ending(NamedTuple):
         return "%s, %s" % ("stopped" if self.stopped else "by itself", how)
 
 
+_log = logging.getLogger("orvel_keywatcher")
+
+
 class KeyWatcher:
-    def __init__(self, path, on_change: Optional[Callable[[str, bool, int], None]] = None):
+    def __init__(self, path, on_change: Optional[Callable[[str, bool, int], None]] = None,
+                 on_error: Optional[Callable[[BaseException], None]] = None):
         self.path = os.fspath(path)
         self.on_change = on_change
+        self.on_error = on_error
         self.ending: Optional[Ending] = None
         self._counts = {}
         self._said = []
         self._process = None
         self._stopping = False
+        self._stopped = False  # stop() has returned: no change is delivered after it
         self._started = False
         self._banner_or_end = threading.Event()
         self._threads = []
+        self._ending_lock = threading.Lock()
 
     def start(self, timeout: float = 10.0) -> None:
         """Starts the watcher, once per KeyWatcher, and returns once it watches.
@@ -71,6 +81,8 @@ class KeyWatcher:
         Linux, status 1: it cannot read the keyboards; show it as it is), or
         if it has not started within `timeout` seconds.
         """
+        if self._process is not None:
+            raise RuntimeError("start() is called once per KeyWatcher")
         # No console window on Windows; standard input is not read.
         flags = subprocess.CREATE_NO_WINDOW if sys.platform == "win32" else 0
         self._process = subprocess.Popen(
@@ -82,7 +94,12 @@ class KeyWatcher:
             self._threads.append(thread)
         if self._banner_or_end.wait(timeout) and self._started:
             return
-        ending = self.stop()
+        if self._banner_or_end.is_set():
+            # Its standard error ended before the banner: it is ending by
+            # itself, and is waited for rather than stopped.
+            ending = self._end(signal_first=False)
+        else:
+            ending = self.stop()
         raise WatcherError(ending.message or "no banner within %g s (%s)" % (timeout, ending))
 
     def count(self, name: str) -> int:
@@ -101,17 +118,30 @@ class KeyWatcher:
         """
         if self._process is None:
             return None
-        if self._process.poll() is None:
+        return self._end(signal_first=True, grace=grace)
+
+    def _end(self, signal_first, grace=2.0):
+        if signal_first and self._process.poll() is None:
             self._stopping = True
             self._process.terminate()
-            try:
-                self._process.wait(grace)
-            except subprocess.TimeoutExpired:
-                self._process.kill()
+        try:
+            self._process.wait(grace)
+        except subprocess.TimeoutExpired:
+            self._process.kill()
         self._process.wait()
+        # Called from the change callback, stop() cannot wait for the thread
+        # that runs it; standard error's is waited for, and the ending set.
         for thread in self._threads:
-            thread.join()
-        return self.ending
+            if thread is not threading.current_thread():
+                thread.join()
+        self._stopped = True
+        return self._set_ending()
+
+    def _set_ending(self):
+        with self._ending_lock:
+            if self.ending is None:
+                self.ending = Ending(self._stopping, self._process.wait(), "\n".join(self._said))
+            return self.ending
 
     def __enter__(self):
         self.start()
@@ -141,16 +171,21 @@ class KeyWatcher:
         # No U lines come at a stop: whatever was held is forgotten.
         self._counts.clear()
         self._threads[0].join()  # all it said on standard error
-        returncode = self._process.wait()
-        self.ending = Ending(self._stopping, returncode, "\n".join(self._said))
+        self._set_ending()
 
     def _apply(self, name, down):
         # The names that two keys share are counted, so letting go of one
         # Shift leaves the other held.
         count = max(0, self.count(name) + (1 if down else -1))
         self._counts[name] = count
-        if self.on_change:
-            self.on_change(name, down, count)
+        if self.on_change and not self._stopped:
+            try:
+                self.on_change(name, down, count)
+            except Exception as error:  # the callback's own: reported, and reading goes on
+                if self.on_error:
+                    self.on_error(error)
+                else:
+                    _log.exception("the change callback raised")
 
 
 def main(path):

@@ -52,4 +52,16 @@ for client in "node $source/clients/node/orvel-keywatcher.js" \
         test "$? $(cat "$work/out" "$work/err")" = \
         "1 orvel-keywatcher: cannot read any keyboard in /dev/input: No such file or directory"
 done
+# The callbacks and the endings: a stand-in whose banner comes at once, and
+# a program that fails before its banner.
+mkdir "$work/ready"
+cp "$source/tests/clients/stand_in.sh" "$work/ready/watcher"
+touch "$work/ready/go"
+printf '#!/bin/sh\necho "no keyboards here" >&2\nexit 1\n' >"$work/failing"
+chmod +x "$work/failing"
+python3 "$source/tests/clients/callbacks.py" "$source/clients/python" "$work/ready/watcher" \
+    "$work/failing" 2>"$work/unittest" && echo "ok python: callbacks and endings" ||
+    { echo "FAIL python: callbacks and endings"; cat "$work/unittest"; failures=$((failures + 1)); }
+node "$source/tests/clients/callbacks.js" "$source/clients/node/orvel-keywatcher.js" \
+    "$work/ready/watcher" "$work/failing" || failures=$((failures + 1))
 checks_done "clients"
