@@ -36,6 +36,14 @@ WatcherOptions floorProgram()
     return options;
 }
 
+// The program shipped, not the tests' build.
+WatcherOptions watcherProgram()
+{
+    WatcherOptions options;
+    options.program = "/bin/orvel-keywatcher";
+    return options;
+}
+
 // CPU time the scheduler has charged to a process, in nanoseconds.
 long long cpuNanoseconds(pid_t pid)
 {
@@ -49,7 +57,7 @@ long long cpuNanoseconds(pid_t pid)
 void idleCpu(int keyboards, int windowSeconds)
 {
     const Devices attached = plugIn(keyboards, "keyboard");
-    WatcherProcess watcher;
+    WatcherProcess watcher(watcherProgram());
     WatcherProcess floor(floorProgram());
     waitUntilStarted(watcher);
     std::this_thread::sleep_for(Milliseconds(1000));  // past start-up
@@ -75,7 +83,7 @@ void printSpread(const char* what, const Spread& spread)
 void latency(int changes)
 {
     VirtualKeyboard keyboard;
-    WatcherProcess watcher;
+    WatcherProcess watcher(watcherProgram());
     waitUntilStarted(watcher);
     printSpread("watcher: event to line", spreadOf(changeLatencies(watcher, keyboard, KEY_LEFTMETA,
                                                                    "cmd_left", changes, 25000)));
@@ -86,7 +94,7 @@ void latency(int changes)
 // after the watcher has written a line.
 std::pair<long, long> peakMemoryOnce(VirtualKeyboard& keyboard)
 {
-    WatcherProcess watcher;
+    WatcherProcess watcher(watcherProgram());
     WatcherProcess floor(floorProgram());
     waitUntilStarted(watcher);
     keyboard.press(KEY_RIGHTSHIFT);  // a line written: the output buffer in use
@@ -168,7 +176,7 @@ void printSystemCalls(const char* who, const std::map<std::string, long>& calls)
 void idleSystemCalls(int keyboards, int seconds)
 {
     const Devices attached = plugIn(keyboards, "keyboard");
-    WatcherProcess watcher;
+    WatcherProcess watcher(watcherProgram());
     WatcherProcess floor(floorProgram());
     waitUntilStarted(watcher);
     const std::string label = "watcher, " + std::to_string(keyboards) + " keyboards";
@@ -183,7 +191,7 @@ void otherDevices(int runs)
 {
     {
         VirtualKeyboard keyboard;
-        WatcherProcess watcher;
+        WatcherProcess watcher(watcherProgram());
         waitUntilStarted(watcher);
         Devices mice;
         const Gaps gaps = longestGaps(watcher, keyboard, KEY_LEFTSHIFT, "shift", [&] {
