@@ -1,5 +1,7 @@
 /* The key injectors' shared half: the command line (probe, answer MS, or
- * steps +KEY and -KEY) and the answering loop, over the platform's half,
+ * steps +KEY, -KEY and *KEY, a tap: the press and the release sent at
+ * once, with nothing reading the key state between them) and the answering
+ * loop, over the platform's half,
  * which includes this file last, after it has defined:
  *   struct Modifier, with the key's name first; modifiers[], modifierCount;
  *   bool post(const struct Modifier*, bool down)   sends one change
@@ -44,14 +46,19 @@ int main(int argc, char** argv)
     if (argc == 3 && strcmp(argv[1], "answer") == 0)
         return answer(atoll(argv[2]));
     if (argc < 2) {
-        fprintf(stderr, "usage: inject_keys probe | answer MS | +KEY|-KEY...\n");
+        fprintf(stderr, "usage: inject_keys probe | answer MS | +KEY|-KEY|*KEY...\n");
         return 2;
     }
     for (int i = 1; i < argc; ++i) {
         const struct Modifier* key = modifierNamed(argv[i] + 1);
-        if (!key || (argv[i][0] != '+' && argv[i][0] != '-')) {
+        if (!key || !strchr("+-*", argv[i][0])) {
             fprintf(stderr, "inject_keys: not a step: %s\n", argv[i]);
             return 2;
+        }
+        if (argv[i][0] == '*') {
+            if (!post(key, true) || !post(key, false))
+                return 3;
+            continue;
         }
         const int status = change(key, argv[i][0] == '+');
         if (status)

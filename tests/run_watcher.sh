@@ -196,6 +196,7 @@ keys() {  # WHAT RUNNER... BINARY, with $injector
     started "$what" || return
     inject "$what" $every_key
     expect_output "$what: every key in table order" "$expected_keys"
+    taps "$what"
     if [ "$1" = wine ]; then
         echo "skipped $what: both Shift keys: Wine gives a right Shift as the left one"
     else
@@ -264,6 +265,31 @@ D alt" tail || true  # seen before the stop, or the check below names it
         ok "$what: ended as by SIGPIPE (status $status) at the first change after its reader had gone"
     else
         fail "$what: status $status after its reader had gone, not 141 (SIGPIPE)"
+    fi
+}
+
+# Four taps of Shift, each while the watcher is stopped, so that the press
+# and the release both fall between two of its samples: no line may come
+# (on Windows, GetAsyncKeyState's low bit still says "pressed since the last
+# call" then, and must not be read as down).
+taps() {  # WHAT, with $pid
+    if [ -n "$windows_host" ]; then
+        echo "skipped $1: taps between samples: this shell cannot stop a native Windows process"
+        return
+    fi
+    before=$(cat "$work/out")
+    for tap in 1 2 3 4; do
+        kill -STOP "$pid"
+        $(injector_command) '*Shift' || fail "$1: the injector failed to tap (status $?)"
+        sleep 0.15
+        kill -CONT "$pid"
+        sleep 0.15
+    done
+    sleep 0.3
+    if [ "$(cat "$work/out")" = "$before" ]; then
+        ok "$1: four taps between two samples, no line"
+    else
+        fail "$1: four taps between two samples gave: $(cat "$work/out" | tail -n +$(($(printf '%s\n' "$before" | wc -l) + 1)) | tr '\n' '|')"
     fi
 }
 

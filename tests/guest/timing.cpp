@@ -126,10 +126,10 @@ Gaps longestGaps(WatcherProcess& watcher, VirtualKeyboard& keyboard, int key,
     return gaps;
 }
 
-double startUpMs()
+double startUpMs(const WatcherOptions& options)
 {
     const auto start = Clock::now();
-    WatcherProcess watcher;
+    WatcherProcess watcher(options);
     waitUntilStarted(watcher);
     return millisecondsBetween(start, Clock::now());
 }

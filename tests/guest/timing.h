@@ -43,6 +43,6 @@ Gaps longestGaps(WatcherProcess& watcher, VirtualKeyboard& keyboard, int key,
                  const std::string& name, const std::function<void()>& during);
 
 // Milliseconds from starting the watcher to its banner on stderr.
-double startUpMs();
+double startUpMs(const WatcherOptions& options = WatcherOptions());
 
 }  // namespace guest
