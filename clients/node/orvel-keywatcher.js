@@ -3,8 +3,9 @@
 // into a Node.js or Electron program, with nothing beyond Node's own library.
 // docs/embedding.md says how the watcher is bundled and why this is done so.
 //
-//   const { KeyWatcher } = require('./orvel-keywatcher');
-//   const watcher = new KeyWatcher('/path/to/orvel-keywatcher');
+//   const { KeyWatcher } = require('orvel-keywatcher');  // or './orvel-keywatcher'
+//   const watcher = new KeyWatcher();  // the program of this system's package,
+//                                      // or new KeyWatcher('/path/to/orvel-keywatcher')
 //   watcher.on('change', (name, down, count) => { ... });  // 'shift', true, 1
 //   await watcher.start();       // once it watches; rejects with its message
 //   watcher.isDown('shift');     // either Shift key is held
@@ -15,17 +16,74 @@
 
 const { spawn } = require('node:child_process');
 const { EventEmitter } = require('node:events');
+const fs = require('node:fs');
 const readline = require('node:readline');
 
 // The watcher's one line on standard error once it watches: its ready signal.
 const BANNER = 'Orvel macOS key watcher started';
+
+// The npm package that holds the program for each system and architecture,
+// installed as an optional dependency of this one where it matches.
+const PROGRAM_PACKAGES = {
+  'darwin arm64': 'orvel-keywatcher-darwin-universal',
+  'darwin x64': 'orvel-keywatcher-darwin-universal',
+  'linux arm64': 'orvel-keywatcher-linux-arm64',
+  'linux x64': 'orvel-keywatcher-linux-x64',
+  'win32 arm64': 'orvel-keywatcher-win32-arm64',
+  'win32 x64': 'orvel-keywatcher-win32-x64',
+};
+
+// The program of this system's package. Inside an Electron app it is run
+// from app.asar.unpacked, where the app's build puts it (asarUnpack): no
+// program can be run from inside the archive.
+function bundledWatcher(platform = process.platform, arch = process.arch) {
+  const name = PROGRAM_PACKAGES[`${platform} ${arch}`];
+  if (!name) {
+    throw new Error(`orvel-keywatcher has no program for ${platform} ${arch} ` +
+      `(there are programs for ${Object.keys(PROGRAM_PACKAGES).join(', ')})`);
+  }
+  const program = `${name}/bin/orvel-keywatcher${platform === 'win32' ? '.exe' : ''}`;
+  let path;
+  try {
+    path = require.resolve(program);
+  } catch {
+    let version = '';
+    try {
+      version = `@${require('./package.json').version}`;
+    } catch {
+      // this file copied on its own, without its package
+    }
+    throw new Error(`orvel-keywatcher: the package ${name}, which holds the program for ` +
+      `${platform} ${arch}, is not installed (optional dependencies left out, or a lock file ` +
+      `made on another system): npm install ${name}${version}`);
+  }
+  return path.replace(/([\\/])app\.asar([\\/])/, '$1app.asar.unpacked$2');
+}
+
+// On Linux, the watcher installed on the system (the Debian package's, or
+// a source install's), which may be setgid to the keyboards' group, as a
+// bundled copy cannot be: its path, or null where there is none.
+function installedWatcher() {
+  if (process.platform !== 'linux') return null;
+  for (const path of ['/usr/bin/orvel-keywatcher', '/usr/local/bin/orvel-keywatcher']) {
+    try {
+      fs.accessSync(path, fs.constants.X_OK);
+      return path;
+    } catch {
+      // not there
+    }
+  }
+  return null;
+}
 
 class KeyWatcher extends EventEmitter {
   // Events: 'change' (name, down, count) for each change line, count being
   // how many keys of that name are down now; 'message' (text) for a line the
   // watcher writes on standard error after it started; 'end' (ending). A
   // listener may call stop().
-  constructor(path) {
+  // `path` is the program to start: by default that of this system's
+  // package (bundledWatcher()), or on Linux installedWatcher().
+  constructor(path = bundledWatcher()) {
     super();
     this.path = path;
     this.counts = new Map();
@@ -126,7 +184,7 @@ function describe(ending) {
   return ending.signal ? `signal ${ending.signal}` : `exit ${ending.code}`;
 }
 
-module.exports = { KeyWatcher, BANNER, describe };
+module.exports = { KeyWatcher, BANNER, describe, bundledWatcher, installedWatcher };
 
 if (require.main === module) {
   const watcher = new KeyWatcher(process.argv[2]);

@@ -9,9 +9,14 @@ why this is done so.
     def changed(name, down, count):   # "shift", True, 1
         ...
 
-    with KeyWatcher("/path/to/orvel-keywatcher", changed) as watcher:
+    with KeyWatcher(None, changed) as watcher:   # or the program's path
         watcher.is_down("shift")      # either Shift key is held
     print(watcher.ending)             # how it ended: Ending(stopped=True, ...)
+
+Installed with pip (the package orvel_keywatcher), the program comes in the
+same wheel, and a path of None starts it; installed_program() gives, on
+Linux, the system's own watcher, which may be setgid to the keyboards' group
+as a bundled copy cannot be. Copied as one file, it is given the path.
 
 start() returns once the watcher watches and raises WatcherError with the
 watcher's own message if it ends first; `changed` is called from a thread of
@@ -57,10 +62,44 @@ class Ending(NamedTuple):
 _log = logging.getLogger("orvel_keywatcher")
 
 
+def bundled_program() -> str:
+    """The program that the wheel installed beside this package."""
+    name = "orvel-keywatcher.exe" if sys.platform == "win32" else "orvel-keywatcher"
+    path = os.path.join(os.path.dirname(os.path.abspath(__file__)), "bin", name)
+    if not os.path.isfile(path):
+        raise WatcherError("orvel-keywatcher: no program beside this client (%s): give its "
+                           "path, or pip install orvel-keywatcher for this system" % path)
+    return path
+
+
+def installed_program() -> Optional[str]:
+    """On Linux, the watcher installed on the system (the Debian package's or a
+    source install's), or None where there is none."""
+    if not sys.platform.startswith("linux"):
+        return None
+    for path in ("/usr/bin/orvel-keywatcher", "/usr/local/bin/orvel-keywatcher"):
+        if os.path.isfile(path) and os.access(path, os.X_OK):
+            return path
+    return None
+
+
+def run_program() -> None:
+    """The console script orvel-keywatcher: on POSIX it becomes the program
+    itself (its signals, SIGPIPE, its status); on Windows it runs it and exits
+    with its status."""
+    program = bundled_program()
+    if sys.platform == "win32":
+        sys.exit(subprocess.call([program] + sys.argv[1:]))
+    # Python ignores these; a program run from here must not inherit that.
+    for name in ("SIGPIPE", "SIGXFSZ"):
+        signal.signal(getattr(signal, name), signal.SIG_DFL)
+    os.execv(program, [program] + sys.argv[1:])
+
+
 class KeyWatcher:
-    def __init__(self, path, on_change: Optional[Callable[[str, bool, int], None]] = None,
+    def __init__(self, path=None, on_change: Optional[Callable[[str, bool, int], None]] = None,
                  on_error: Optional[Callable[[BaseException], None]] = None):
-        self.path = os.fspath(path)
+        self.path = os.fspath(path) if path is not None else bundled_program()
         self.on_change = on_change
         self.on_error = on_error
         self.ending: Optional[Ending] = None
@@ -196,8 +235,8 @@ def main(path):
         ready.wait()  # printed after "ready"
         print(name, "down" if down else "up", count, flush=True)
 
-    watcher = KeyWatcher(path, changed)
     try:
+        watcher = KeyWatcher(path, changed)
         watcher.start()
     except (WatcherError, OSError) as error:
         print(error, file=sys.stderr)
@@ -214,4 +253,4 @@ def main(path):
 
 
 if __name__ == "__main__":
-    sys.exit(main(sys.argv[1]))
+    sys.exit(main(sys.argv[1] if len(sys.argv) > 1 else None))

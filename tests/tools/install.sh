@@ -14,8 +14,8 @@ if cmp -s "$here/package-lock.json" "$tools/installed.lock"; then
 fi
 command -v npm >/dev/null || { echo "install.sh: npm is missing (scripts/test installs it)"; exit 1; }
 cp "$here/package.json" "$here/package-lock.json" "$tools/"
-progress "fetching the test tools from npm (zig 0.11.0, about 350 MB unpacked, and" \
-    "action-validator): first run only, about a minute"
+progress "fetching the test tools from npm (zig 0.11.0, Verdaccio, TypeScript: about 430 MB unpacked," \
+    "and action-validator): first run only, about a minute"
 # One request first, without retries: a registry that cannot be reached or
 # trusted is said at once, not after a minute of npm's retries.
 if ! (cd "$tools" && npm ping --fetch-retries=0 --cache "$tools/npm-cache" --loglevel=error &&

@@ -1,0 +1,32 @@
+"""The wheel's contents and tag, for hatchling: the client as the package
+orvel_keywatcher, with py.typed, and the program named by
+ORVEL_WHEEL_PROGRAM in its bin folder with its execute bit, tagged
+py3-none-ORVEL_WHEEL_PLATFORM."""
+
+import os
+import shutil
+import tempfile
+
+from hatchling.builders.hooks.plugin.interface import BuildHookInterface
+
+
+class CustomBuildHook(BuildHookInterface):
+    def initialize(self, version, build_data):
+        program = os.environ["ORVEL_WHEEL_PROGRAM"]
+        platform = os.environ["ORVEL_WHEEL_PLATFORM"]
+        name = "orvel-keywatcher.exe" if platform.startswith("win") else "orvel-keywatcher"
+        here = os.path.dirname(os.path.abspath(__file__))
+        staged = tempfile.mkdtemp()
+        typed = os.path.join(staged, "py.typed")
+        open(typed, "w").close()
+        # The zip entry takes the file's mode: a copy with its execute bit.
+        copy = os.path.join(staged, name)
+        shutil.copyfile(program, copy)
+        os.chmod(copy, 0o755)
+        program = copy
+        build_data["pure_python"] = False
+        build_data["tag"] = "py3-none-" + platform
+        build_data["force_include"][os.path.join(here, "orvel_keywatcher.py")] = \
+            "orvel_keywatcher/__init__.py"
+        build_data["force_include"][typed] = "orvel_keywatcher/py.typed"
+        build_data["force_include"][program] = "orvel_keywatcher/bin/" + name

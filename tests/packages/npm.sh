@@ -1,0 +1,128 @@
+#!/bin/sh
+# The npm packages as a user installs them: packed from clients/node and the
+# programs the cross-build and static tiers made, published to a Verdaccio
+# registry on the loopback address (started and stopped here), and installed
+# into fresh projects. Exactly this machine's program package comes, or with
+# npm's --os and --cpu each other system's own; without optional
+# dependencies the client names the missing package; the program keeps its
+# execute bit and new KeyWatcher() starts it; the runner passes its status
+# and a killing signal through; the ES module import and the types check.
+# Usage: npm.sh SOURCE-DIR BUILD-DIR TOOLS-DIR VERSION
+set -u
+source=$(cd "$1" && pwd) build=$2 tools=$3 version=$4
+. "$source/tests/checks.sh"
+. "$source/tests/progress.sh"
+for tool in node npm curl python3; do
+    command -v "$tool" >/dev/null || { echo "FAIL $tool is missing (scripts/test installs it)"; exit 1; }
+done
+"$source/tests/tools/install.sh" "$tools" || exit 1
+mkdir -p "$build"
+build=$(cd "$build" && pwd) tools=$(cd "$tools" && pwd)
+work=$build/npm
+rm -rf "$work"
+mkdir -p "$work"
+top=$(cd "$build/.." && pwd)
+programs="darwin-universal=$top/macos/orvel-keywatcher-macos-universal/orvel-keywatcher
+linux-x64=$top/static/orvel-keywatcher-$version-linux-x86_64/orvel-keywatcher
+linux-arm64=$top/static/orvel-keywatcher-$version-linux-aarch64/orvel-keywatcher
+win32-x64=$top/windows/x86_64/orvel-keywatcher.exe
+win32-arm64=$top/windows/arm64/orvel-keywatcher.exe"
+for pair in $programs; do
+    [ -s "${pair#*=}" ] || { echo "FAIL no ${pair#*=} (made by the macos, linux and windows tiers)"; exit 1; }
+done
+"$source/packaging/npm/pack.sh" "$source" "$work/packed" $programs >/dev/null || { echo "FAIL pack"; exit 1; }
+for file in "$work"/packed/*.tgz; do echo "size: $(basename "$file") $(wc -c <"$file") bytes"; done
+
+# The registry, on a free port of the loopback address, gone when this ends.
+port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+registry=http://127.0.0.1:$port/
+cat >"$work/verdaccio.yaml" <<YAML
+storage: $work/storage
+auth: { htpasswd: { file: $work/htpasswd, max_users: 10 } }
+uplinks: {}
+packages: { '**': { access: \$all, publish: \$authenticated } }
+listen: 127.0.0.1:$port
+log: { type: file, path: $work/verdaccio.log, level: warn }
+YAML
+node "$tools/node_modules/verdaccio/bin/verdaccio" --config "$work/verdaccio.yaml" >"$work/server.log" 2>&1 &
+server=$!
+trap 'kill $server 2>/dev/null' EXIT
+tries=0
+until curl -fs "${registry}-/ping" >/dev/null; do
+    tries=$((tries + 1))
+    [ $tries -lt 600 ] || { cat "$work/server.log"; echo "FAIL the registry did not start within 60 s"; exit 1; }
+    sleep 0.1
+done
+token=$(curl -fs -X PUT -H 'Content-Type: application/json' -d '{"name":"tests","password":"tests"}' \
+    "${registry}-/user/org.couchdb.user:tests" | tr -d ' \n' | sed -n 's/.*"token":"\([^"]*\)".*/\1/p')
+printf 'registry=%s\n//127.0.0.1:%s/:_authToken=%s\n' "$registry" "$port" "$token" >"$work/npmrc"
+export npm_config_userconfig="$work/npmrc" npm_config_cache="$work/cache"
+export npm_config_audit=false npm_config_fund=false npm_config_update_notifier=false
+for file in "$work"/packed/*.tgz; do
+    npm publish "$file" --loglevel=error >"$work/publish.log" 2>&1 ||
+        { cat "$work/publish.log"; echo "FAIL publish $(basename "$file")"; exit 1; }
+done
+
+# A fresh project with the main package installed: the packages it has.
+install() {  # DIR NPM-OPTION...
+    dir=$work/$1
+    shift
+    mkdir -p "$dir"
+    echo '{"private": true}' >"$dir/package.json"
+    (cd "$dir" && npm install orvel-keywatcher "$@" --loglevel=error >"$dir.log" 2>&1) || cat "$dir.log"
+    installed=$(cd "$dir/node_modules" 2>/dev/null && ls -d orvel-keywatcher* | tr '\n' ' ')
+}
+start=$(date +%s%N)
+install here
+echo "time: npm install from the local registry, $((($(date +%s%N) - start) / 1000000)) ms"
+check "npm install here: this machine's package alone" \
+    test "$installed" = "orvel-keywatcher orvel-keywatcher-linux-x64 "
+for other in darwin,arm64,darwin-universal darwin,x64,darwin-universal linux,arm64,linux-arm64 \
+    win32,x64,win32-x64 win32,arm64,win32-arm64; do
+    IFS=, read -r os cpu package <<EOF
+$other
+EOF
+    install "$os-$cpu" --os="$os" --cpu="$cpu"
+    check "npm install --os=$os --cpu=$cpu: $package alone" \
+        test "$installed" = "orvel-keywatcher orvel-keywatcher-$package "
+done
+install omitted --omit=optional
+check "--omit=optional: the error names the package and the command" eval '(cd "$work/omitted" &&
+    node -e "new (require(\"orvel-keywatcher\").KeyWatcher)()" 2>&1) |
+    grep -q "the package orvel-keywatcher-linux-x64, which holds the program for linux x64, is not installed.*: npm install orvel-keywatcher-linux-x64@$version"'
+
+cd "$work/here"
+program=node_modules/orvel-keywatcher-linux-x64/bin/orvel-keywatcher
+check "the program keeps its execute bit" test -x "$program"
+check "the program is the static download's" cmp -s "$program" "$top/static/orvel-keywatcher-$version-linux-x86_64/orvel-keywatcher"
+if [ -e /dev/input ]; then
+    echo "skipped the program's own failure: this machine has /dev/input"
+else
+    expected="orvel-keywatcher: cannot read any keyboard in /dev/input: No such file or directory"
+    check "new KeyWatcher() starts it: its own message" test "$(node -e '
+        const { KeyWatcher } = require("orvel-keywatcher");
+        new KeyWatcher().start().catch((error) => console.log(error.message));')" = "$expected"
+    npx --no orvel-keywatcher >"$work/npx.out" 2>"$work/npx.err"
+    check "npx orvel-keywatcher: its status and message" test "$? $(cat "$work/npx.out" "$work/npx.err")" = "1 $expected"
+fi
+# The runner, with a program that writes until its reader goes.
+printf '#!/bin/sh\nexec yes\n' >"$program"
+status=$(bash -c 'node_modules/.bin/orvel-keywatcher | head -n 1 >/dev/null; echo "${PIPESTATUS[0]}"')
+check "the runner is killed by SIGPIPE as its program is (status $status)" test "$status" = 141
+status=$(bash -c 'npx --no orvel-keywatcher | head -n 1 >/dev/null; echo "${PIPESTATUS[0]}"')
+check "npx orvel-keywatcher is killed by SIGPIPE too (status $status)" test "$status" = 141
+check "import { KeyWatcher } from an ES module" test "$(node --input-type=module -e '
+    import { KeyWatcher, bundledWatcher } from "orvel-keywatcher";
+    console.log(typeof KeyWatcher, bundledWatcher().endsWith("/bin/orvel-keywatcher"));')" = "function true"
+cat >uses.ts <<'TS'
+import { KeyWatcher, Ending, describe, installedWatcher } from 'orvel-keywatcher';
+const watcher = new KeyWatcher(installedWatcher() ?? undefined);
+watcher.on('change', (name: string, down: boolean, count: number) => console.log(name, down, count));
+watcher.on('end', (ending: Ending) => console.log(describe(ending)));
+watcher.start().then(() => watcher.stop(500)).then((ending) => console.log(ending?.stopped));
+const held: boolean = watcher.isDown('shift') && watcher.count('ctrl') > 0;
+TS
+check "the types: tsc --noEmit on a program that uses them" \
+    node "$tools/node_modules/typescript/bin/tsc" --noEmit --strict --module nodenext \
+    --moduleResolution nodenext --typeRoots "$tools/node_modules/@types" --types node uses.ts
+checks_done "npm packages"

@@ -1,0 +1,93 @@
+#!/bin/sh
+# The Python wheels as a user installs them: built from clients/python and
+# the programs the cross-build and static tiers made, installed with pip
+# into a fresh virtual environment from a folder (no package index): this
+# machine's wheel is taken, its program keeps its execute bit, the client
+# with no path starts it, and the console script becomes the program itself;
+# pip download picks each other platform's own wheel; each wheel holds the
+# program for its machine.
+# Usage: pip.sh SOURCE-DIR BUILD-DIR VERSION
+set -u
+source=$(cd "$1" && pwd) build=$2 version=$3
+. "$source/tests/checks.sh"
+python=/usr/bin/python3
+"$python" -c 'import build, hatchling, venv' 2>/dev/null ||
+    { echo "FAIL Debian's python3-build, python3-hatchling and python3-venv are needed (scripts/test installs them)"; exit 1; }
+mkdir -p "$build"
+build=$(cd "$build" && pwd)
+top=$(cd "$build/.." && pwd)
+work=$build/pip
+rm -rf "$work"
+mkdir -p "$work"
+"$source/packaging/python/wheels.sh" "$source" "$work/dist" \
+    darwin-universal="$top/macos/orvel-keywatcher-macos-universal/orvel-keywatcher" \
+    linux-x64="$top/static/orvel-keywatcher-$version-linux-x86_64/orvel-keywatcher" \
+    linux-arm64="$top/static/orvel-keywatcher-$version-linux-aarch64/orvel-keywatcher" \
+    win32-x64="$top/windows/x86_64/orvel-keywatcher.exe" \
+    win32-arm64="$top/windows/arm64/orvel-keywatcher.exe" >/dev/null || { echo "FAIL wheels"; exit 1; }
+for wheel in "$work"/dist/*.whl; do echo "size: $(basename "$wheel") $(wc -c <"$wheel") bytes"; done
+
+"$python" -m venv "$work/venv"
+start=$(date +%s%N)
+"$work/venv/bin/pip" install --quiet --no-index --find-links "$work/dist" orvel-keywatcher >"$work/install.log" 2>&1 ||
+    cat "$work/install.log"
+echo "time: pip install from the folder, $((($(date +%s%N) - start) / 1000000)) ms"
+site=$("$work/venv/bin/python" -c 'import orvel_keywatcher, os; print(os.path.dirname(orvel_keywatcher.__file__))')
+program=$site/bin/orvel-keywatcher
+check "pip install took this machine's wheel" eval '"$work/venv/bin/pip" show -f orvel-keywatcher 2>/dev/null |
+    grep -q "bin/orvel-keywatcher$" && cmp -s "$program" "$top/static/orvel-keywatcher-$version-linux-x86_64/orvel-keywatcher"'
+check "the program keeps its execute bit" test -x "$program"
+check "the package is typed" test -e "$site/py.typed"
+if [ -e /dev/input ]; then
+    echo "skipped the program's own failure: this machine has /dev/input"
+else
+    expected="orvel-keywatcher: cannot read any keyboard in /dev/input: No such file or directory"
+    check "KeyWatcher() with no path starts it: its own message" test "$("$work/venv/bin/python" -c '
+from orvel_keywatcher import KeyWatcher, WatcherError
+try:
+    KeyWatcher().start()
+except WatcherError as error:
+    print(error)')" = "$expected"
+    "$work/venv/bin/orvel-keywatcher" >"$work/out" 2>"$work/err"
+    check "the console script: its status and message" test "$? $(cat "$work/out" "$work/err")" = "1 $expected"
+fi
+# The console script becomes the program, with SIGPIPE at its default, in a
+# private mount namespace whose /dev/input is empty, where it waits.
+if [ "$(id -u)" = 0 ] && unshare --mount true 2>/dev/null; then
+    facts=$(unshare --mount sh -c 'mount -t tmpfs tmpfs /dev && mknod -m 666 /dev/null c 1 3 && mkdir /dev/input &&
+        { "$0" 2>/dev/null & } && sleep 1 && readlink "/proc/$!/exe" &&
+        sed -n "s/^SigIgn:\t//p" "/proc/$!/status" && kill $!' "$work/venv/bin/orvel-keywatcher")
+    set -- $facts
+    check "the console script is the program's own process (${1:-})" test "${1:-}" = "$program"
+    check "with SIGPIPE not ignored (SigIgn ${2:-})" test "$(( 0x${2:-1000} & 0x1000 ))" = 0
+else
+    echo "skipped the console script's process: needs root and a private mount namespace"
+fi
+
+# Each other platform's wheel, as pip picks it for that platform.
+# pip takes the platforms given as they are, where an interpreter would
+# accept older ones too (Alpine's: musllinux_1_2, then _1_1): both are given.
+for pair in macosx_11_0_arm64=macosx_11_0_universal2 macosx_12_0_x86_64=macosx_11_0_universal2 \
+    manylinux_2_28_aarch64,manylinux2014_aarch64=manylinux_2_17_aarch64 \
+    musllinux_1_2_x86_64,musllinux_1_1_x86_64=manylinux_2_17_x86_64 \
+    win_amd64=win_amd64 win_arm64=win_arm64; do
+    platform=${pair%%=*} wanted=${pair#*=}
+    rm -rf "$work/download"
+    "$work/venv/bin/pip" download --quiet --no-index --find-links "$work/dist" --only-binary=:all: \
+        $(echo "$platform" | sed 's/^/--platform /; s/,/ --platform /g') --no-deps \
+        -d "$work/download" orvel-keywatcher >/dev/null 2>&1
+    got=$(ls "$work/download" 2>/dev/null)
+    check "pip download --platform $platform: the $wanted wheel ($got)" \
+        eval 'case $got in orvel_keywatcher-$version-py3-none-$wanted*.whl) true ;; *) false ;; esac'
+done
+for pair in macosx_11_0_universal2="Mach-O universal binary with 2 architectures" \
+    x86_64.musllinux="ELF 64-bit LSB executable, x86-64" \
+    aarch64.musllinux="ELF 64-bit LSB executable, ARM aarch64" \
+    win_amd64="PE32+ executable (console) x86-64" win_arm64="PE32+ executable (console) Aarch64"; do
+    wheel=$(ls "$work"/dist/*"${pair%%=*}"*.whl)
+    facts=$(cd "$work" && rm -rf unpacked && mkdir unpacked && cd unpacked && "$python" -m zipfile -e "$wheel" . &&
+        file -b orvel_keywatcher/bin/*)
+    check "$(basename "$wheel") holds the program for its machine" \
+        eval 'case $facts in "${pair#*=}"*) true ;; *) false ;; esac'
+done
+checks_done "Python wheels"
