@@ -837,15 +837,18 @@ void rootGivesUpRootForTheKeyboardsGroup()
     expectEnd(watcher, "exit 0");
 }
 
-// The Python client between the real watcher and this program: "ready",
+// The Python client between the real watcher and this program, as pip
+// installed it from the wheel, starting the program beside it: "ready",
 // both Shift keys held and let go one by one, each counted, and the stop.
 void pythonClientCountsEachKeyOfAName()
 {
     if (!exists("/usr/bin/python3"))
         throw Skipped("no Python in this guest (only an x86_64 guest has the host's)");
+    if (!exists("/lib/site/orvel_keywatcher/bin/orvel-keywatcher"))
+        throw Skipped("no wheel was made for this guest (python3-build or python3-hatchling missing)");
     const char* client = "/tmp/python-client";
-    std::ofstream(client) << "#!/bin/sh\nexec /usr/bin/python3 -S /lib/orvel_keywatcher.py "
-                             "/bin/orvel-keywatcher-strict\n";
+    std::ofstream(client) << "#!/bin/sh\nexec /usr/bin/python3 -S "
+                             "/lib/site/orvel_keywatcher/__init__.py\n";
     chmod(client, 0755);
     VirtualKeyboard keyboard;
     WatcherOptions options;

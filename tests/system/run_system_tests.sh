@@ -51,18 +51,31 @@ fi
 initramfs=$cache/system-tests.cpio.gz
 log=$cache/system-tests.log
 # The Python client with Debian's Python and what of its library the client
-# imports, where the guest is of this machine's architecture.
+# imports, where the guest is of this machine's architecture: the package as
+# pip installs it from a wheel made with the watcher shipped, in a virtual
+# environment, its program beside it.
 python=
 if [ "$arch" = amd64 ] && [ -x /usr/bin/python3 ]; then
-    python=$(/usr/bin/python3 -S -c '
+    wheel=$cache/wheel
+    rm -rf "$wheel"
+    if "$here/../../packaging/python/wheels.sh" "$here/../.." "$wheel/dist" linux-x64="$watcher" \
+        >"$cache/wheel.log" 2>&1 && /usr/bin/python3 -m venv "$wheel/venv" &&
+        "$wheel/venv/bin/pip" install --quiet --no-index --find-links "$wheel/dist" orvel-keywatcher \
+        >>"$cache/wheel.log" 2>&1; then
+        package=$("$wheel/venv/bin/python" -c 'import orvel_keywatcher, os; print(os.path.dirname(orvel_keywatcher.__file__))')
+        python=$(/usr/bin/python3 -S -c '
 import os, sys
 sys.path.insert(0, sys.argv[1])
 import orvel_keywatcher
 for module in list(sys.modules.values()):
     for name in (getattr(module, "__file__", None), getattr(module, "__cached__", None)):
         if name and name.startswith(sys.prefix + "/lib/") and os.path.exists(name):
-            print(name)' "$here/../../clients/python")
-    python="-- /usr/bin/python3 $here/../../clients/python/orvel_keywatcher.py=/lib/orvel_keywatcher.py $python"
+            print(name)' "$(dirname "$package")")
+        python="-- /usr/bin/python3 $package/__init__.py=/lib/site/orvel_keywatcher/__init__.py
+            $package/bin/orvel-keywatcher=/lib/site/orvel_keywatcher/bin/orvel-keywatcher $python"
+    else
+        progress "no wheel for the Python client case (see $cache/wheel.log)"
+    fi
 fi
 "$here/make_initramfs.sh" "$initramfs" "$cache" "/bin/$(basename "$program") $*" \
     "$program" "$watcher" "$strict" $python || exit 1
