@@ -1,11 +1,11 @@
 // Keyboards plugged in while the watcher runs, found through inotify on the
-// input directory and checked without blocking. The directory itself may go
-// away with its last node (devtmpfs removes empty folders) and come back with
-// the next one; the watch then follows it. The kernel says a watched folder
-// is gone only once nothing holds it any more (a shell whose working
-// directory it is, an open descriptor, a bind mount), so every check also
-// compares the folder at the path with the one watched. The watch is set
-// once: once it is gone, or where it could not be had (the user's inotify
+// input directory and checked without blocking. The watch is set once. The
+// directory itself may go away with its last node (devtmpfs removes empty
+// folders) and come back with the next one, which that watch never sees; the
+// kernel says a watched folder is gone only once nothing holds it any more
+// (a shell whose working directory it is, an open descriptor, a bind mount),
+// so every check also compares the folder at the path with the one watched.
+// Once the watch is gone, or where it could not be had (the user's inotify
 // instances or watches used up), the caller reads the directory at every
 // check instead.
 #pragma once

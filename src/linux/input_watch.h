@@ -5,11 +5,19 @@
 // every hot-plug check instead.
 #pragma once
 
+#include <cstring>
+
 #include "hotplug.h"
 
 namespace evdev {
 
 inline constexpr const char* inputDirectory = "/dev/input";
+
+// The nodes of that folder that may be keyboards: event0, event1, ...
+inline bool isEventNode(const char* name)
+{
+    return std::strncmp(name, "event", 5) == 0;
+}
 
 // Sets the watch; called once, by the confinement.
 void startInputWatch();

@@ -23,6 +23,7 @@
 namespace {
 
 using evdev::inputDirectory;
+using evdev::isEventNode;
 constexpr const char* readContext = "cannot read any keyboard in /dev/input";
 constexpr const char* permissionHint =
     "run it as root, add the user to the 'input' group and log in again, "
@@ -44,11 +45,6 @@ evdev::WaitingNodes waitingNodes;
 // Nodes that hot-plug news named, offered one per pass.
 evdev::NewNodes newNodes;
 bool deniedAtStartUp = false;
-
-bool isEventNode(const char* name)
-{
-    return std::strncmp(name, "event", 5) == 0;
-}
 
 void keepForLater(const char* name, evdev::AddResult result, int error)
 {

@@ -7,8 +7,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cstring>
-
 #include "descriptors.h"
 #include "input_watch.h"
 
@@ -30,7 +28,7 @@ gid_t keyboardGroup()
     bool shared = true;
     while (const dirent* entry = readdir(directory)) {
         struct stat node {};
-        if (std::strncmp(entry->d_name, "event", 5) != 0 ||
+        if (!evdev::isEventNode(entry->d_name) ||
             fstatat(dirfd(directory), entry->d_name, &node, AT_SYMLINK_NOFOLLOW) != 0 ||
             !S_ISCHR(node.st_mode))
             continue;
