@@ -134,8 +134,9 @@ void allowValues(Program& program, const std::uint32_t (&values)[count])
     program.ret(refusal(EPERM));
 }
 
-// The tests of one call's argument, the argument loaded.
-void checkArgument(Program& program, Check check)
+// The tests of one call's argument, the argument loaded. `self` is the
+// watcher's own process.
+void checkArgument(Program& program, Check check, std::uint32_t self)
 {
     switch (check) {
     case Check::ownRequests:
@@ -153,20 +154,29 @@ void checkArgument(Program& program, Check check)
         allowValues(program, ownDescriptorCommands);
         break;
     case Check::ownProcess: {
-        const std::uint32_t self[] = {static_cast<std::uint32_t>(getpid())};
-        allowValues(program, self);
+        const std::uint32_t own[] = {self};
+        allowValues(program, own);
         break;
     }
     case Check::none:
     case Check::absent:
-        program.ret(allow);
-        break;
+        break;  // judged by number alone: see addCall
     }
 }
 
-bool checksArgument(Check check)
+// One call of the table, in the table's order, which puts the calls with a
+// check first.
+void addCall(Program& program, const AllowedCall& call, std::uint32_t self)
 {
-    return check != Check::none && check != Check::absent;
+    if (call.check == Check::none || call.check == Check::absent) {
+        program.returnIf(static_cast<std::uint32_t>(call.number),
+                         call.check == Check::none ? allow : absent);
+        return;
+    }
+    program.beginCase(call.number);
+    program.load(argument(call.argument));
+    checkArgument(program, call.check, self);
+    program.endCase();
 }
 
 }  // namespace
@@ -175,23 +185,13 @@ void installSyscallFilter()
 {
     if (ownArchitecture == 0)
         return;
+    const auto self = static_cast<std::uint32_t>(getpid());
     Program program;
     program.load(offsetof(seccomp_data, arch));
     program.returnUnless(ownArchitecture, refusal(EPERM));
     program.load(offsetof(seccomp_data, nr));
-    for (std::size_t i = 0; i < allowedCallCount; ++i) {
-        const AllowedCall& call = allowedCalls[i];
-        if (!checksArgument(call.check))
-            continue;
-        program.beginCase(call.number);
-        program.load(argument(call.argument));
-        checkArgument(program, call.check);
-        program.endCase();
-    }
     for (std::size_t i = 0; i < allowedCallCount; ++i)
-        if (!checksArgument(allowedCalls[i].check))
-            program.returnIf(static_cast<std::uint32_t>(allowedCalls[i].number),
-                             allowedCalls[i].check == Check::absent ? absent : allow);
+        addCall(program, allowedCalls[i], self);
     program.ret(refusal(EPERM));
     prepareForRefusals();
     program.install();
