@@ -4,20 +4,21 @@
 # from which everything else is built; the static programs for x86_64 and
 # aarch64 in their tarballs; the Debian packages for arm64 (from the static
 # aarch64 program) and, on an amd64 machine, amd64; the manual; the npm
-# packages for Linux and the main one; the Linux wheels. Anyone can rebuild a
-# release with it and compare: cd OUT-DIR && sha256sum -c SHA256SUMS-of-the-release
+# packages for Linux and the main one; the Linux wheels. The packages name
+# the repository OWNER/NAME that built them (npm's provenance checks it).
+# Anyone can rebuild a release with it and compare: cd OUT-DIR && sha256sum -c SHA256SUMS-of-the-release
 # (--ignore-missing: the macOS and Windows files come from their hosted jobs).
 # The same commit gives the same bytes whatever the folder, time, umask,
 # locale, time zone or number of cores: times come from the commit
 # (SOURCE_DATE_EPOCH), and this script sets its own umask, locale and zone.
-# Usage: release.sh SOURCE-DIR OUT-DIR TOOLS-DIR [COMMIT]
+# Usage: release.sh SOURCE-DIR OUT-DIR TOOLS-DIR OWNER/NAME [COMMIT]
 #   TOOLS-DIR holds zig from npm (tests/tools) and its cache of the C libraries.
 set -eu
 umask 022
 export LC_ALL=C TZ=UTC
 source=$(cd "$1" && pwd)
 mkdir -p "$2" "$3"
-out=$(cd "$2" && pwd) tools=$(cd "$3" && pwd) commit=${4:-HEAD}
+out=$(cd "$2" && pwd) tools=$(cd "$3" && pwd) repository=$4 commit=${5:-HEAD}
 version=$(git -C "$source" show "$commit:CMakeLists.txt" |
     sed -n 's/^project(orvel-keywatcher VERSION \([^ ]*\) .*/\1/p')
 SOURCE_DATE_EPOCH=$(git -C "$source" log -1 --format=%ct "$commit")
@@ -46,8 +47,8 @@ fi
 
 programs="linux-x64=$tree/build-static/orvel-keywatcher-$version-linux-x86_64/orvel-keywatcher
 linux-arm64=$tree/build-static/orvel-keywatcher-$version-linux-aarch64/orvel-keywatcher"
-"$tree/packaging/npm/pack.sh" "$tree" "$out/work/npm" $programs >/dev/null
-"$tree/packaging/python/wheels.sh" "$tree" "$out/work/python" $programs >/dev/null
+"$tree/packaging/npm/pack.sh" "$tree" "$out/work/npm" "$repository" $programs >/dev/null
+"$tree/packaging/python/wheels.sh" "$tree" "$out/work/python" "$repository" $programs >/dev/null
 cp "$out"/work/npm/*.tgz "$out"/work/python/*.whl "$files/"
 
 (cd "$files" && sha256sum -- * >../SHA256SUMS && mv ../SHA256SUMS .)

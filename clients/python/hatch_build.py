@@ -1,13 +1,22 @@
-"""The wheel's contents and tag, for hatchling: the client as the package
-orvel_keywatcher, with py.typed, and the program named by
+"""The wheel's contents, tag and links, for hatchling: the client as the
+package orvel_keywatcher, with py.typed, and the program named by
 ORVEL_WHEEL_PROGRAM in its bin folder with its execute bit, tagged
-py3-none-ORVEL_WHEEL_PLATFORM."""
+py3-none-ORVEL_WHEEL_PLATFORM; the Project-URLs of the repository
+ORVEL_WHEEL_REPOSITORY (OWNER/NAME on GitHub)."""
 
 import os
 import shutil
 import tempfile
 
 from hatchling.builders.hooks.plugin.interface import BuildHookInterface
+from hatchling.metadata.plugin.interface import MetadataHookInterface
+
+
+class CustomMetadataHook(MetadataHookInterface):
+    def update(self, metadata):
+        url = "https://github.com/" + os.environ["ORVEL_WHEEL_REPOSITORY"]
+        metadata["urls"] = {"Homepage": url, "Source": url, "Issues": url + "/issues",
+                            "Documentation": url + "/blob/main/docs/embedding.md"}
 
 
 class CustomBuildHook(BuildHookInterface):

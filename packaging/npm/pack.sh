@@ -1,62 +1,75 @@
 #!/bin/sh
-# The npm packages, packed into OUT-DIR as npm publishes them: the main
-# package orvel-keywatcher (the Node.js client in clients/node, its types,
-# the npx runner) and one package per program, each holding that program
-# with its execute bit and the licence, for one os and cpu, and listed in
-# the main package's optionalDependencies at its version.
-# Usage: pack.sh SOURCE-DIR OUT-DIR PLATFORM=PROGRAM...
-#   PLATFORM is one of darwin-universal, linux-x64, linux-arm64, win32-x64, win32-arm64
+# The npm packages, packed into OUT-DIR as npm publishes them: one package
+# per program, each holding that program with its execute bit, a one-line
+# README and the licence, for one os and cpu; and the main package
+# orvel-keywatcher (the Node.js client in clients/node, its types, the npx
+# runner and its README), which lists them all in its optionalDependencies
+# at its version. Every manifest names the repository (npm's provenance
+# requires it to be the one that built the package), its page and its
+# issues. With --no-main the main package is left to another run (the
+# release makes it once, on Linux).
+# Usage: pack.sh SOURCE-DIR OUT-DIR OWNER/NAME [--no-main] PLATFORM=PROGRAM...
 set -eu
 source=$(cd "$1" && pwd)
 mkdir -p "$2"
 out=$(cd "$2" && pwd)
-shift 2
+. "$source/packaging/platforms.sh"
+url=$(repository_url "$3")
+shift 3
+main=yes
+[ "${1:-}" != --no-main ] || { main=; shift; }
 version=$(sed -n 's/^  "version": "\(.*\)",$/\1/p' "$source/clients/node/package.json")
 stage=$out/stage
 rm -rf "$stage"
 mkdir -p "$stage"
 
-# os and cpu of each platform package (npm's names: process.platform, process.arch).
-facts() {  # PLATFORM
-    case $1 in
-        darwin-universal) echo '"darwin"' '"arm64", "x64"' ;;
-        linux-x64) echo '"linux"' '"x64"' ;;
-        linux-arm64) echo '"linux"' '"arm64"' ;;
-        win32-x64) echo '"win32"' '"x64"' ;;
-        win32-arm64) echo '"win32"' '"arm64"' ;;
-        *) echo "pack.sh: no such platform: $1" >&2; exit 2 ;;
-    esac
+# The manifest in $1 gets the repository's fields after its licence.
+stamp() {  # PACKAGE-JSON
+    URL=$url node -e '
+        const fs = require("fs"), file = process.argv[1], url = process.env.URL;
+        const manifest = {};
+        for (const [key, value] of Object.entries(JSON.parse(fs.readFileSync(file, "utf8")))) {
+            manifest[key] = value;
+            if (key === "license")
+                Object.assign(manifest, { repository: { type: "git", url: `git+${url}.git` },
+                    homepage: `${url}#readme`, bugs: { url: `${url}/issues` } });
+        }
+        fs.writeFileSync(file, JSON.stringify(manifest, null, 2) + "\n");' "$1"
 }
 
 for pair in "$@"; do
     platform=${pair%%=*} program=${pair#*=}
-    os=$(facts "$platform" | cut -d' ' -f1) cpu=$(facts "$platform" | cut -d' ' -f2-)
+    platform_facts "$platform"
     name=orvel-keywatcher-$platform
-    file=orvel-keywatcher
-    case $platform in win32-*) file=orvel-keywatcher.exe ;; esac
     dir=$stage/$name
     mkdir -p "$dir/bin"
-    cp "$program" "$dir/bin/$file"
-    chmod 755 "$dir/bin/$file"
+    cp "$program" "$dir/bin/$program_file"
+    chmod 755 "$dir/bin/$program_file"
     cp "$source/packaging/copyright" "$dir/LICENSE"
+    printf '# %s\n\nThe orvel-keywatcher program for %s, installed by the `orvel-keywatcher` package: install that one (`npm install orvel-keywatcher`), not this.\n' \
+        "$name" "$platform" >"$dir/README.md"
     cat >"$dir/package.json" <<JSON
 {
   "name": "$name",
   "version": "$version",
   "description": "The orvel-keywatcher program for $platform, for the orvel-keywatcher package",
   "license": "SEE LICENSE IN LICENSE",
-  "os": [$os],
-  "cpu": [$cpu],
+  "os": ["$os"],
+  "cpu": ["$(echo "$cpu" | sed 's/,/", "/g')"],
   "preferUnplugged": true,
-  "files": ["bin/$file", "LICENSE"]
+  "files": ["bin/$program_file", "LICENSE"]
 }
 JSON
+    stamp "$dir/package.json"
 done
 
-main=$stage/orvel-keywatcher
-mkdir -p "$main"
-(cd "$source/clients/node" && cp package.json orvel-keywatcher.js orvel-keywatcher.d.ts cli.js "$main/")
-cp "$source/packaging/copyright" "$main/LICENSE"
+if [ -n "$main" ]; then
+    dir=$stage/orvel-keywatcher
+    mkdir -p "$dir"
+    (cd "$source/clients/node" && cp package.json README.md orvel-keywatcher.js orvel-keywatcher.d.ts cli.js "$dir/")
+    cp "$source/packaging/copyright" "$dir/LICENSE"
+    stamp "$dir/package.json"
+fi
 for dir in "$stage"/*; do
     (cd "$dir" && npm pack --pack-destination "$out" --loglevel=error >/dev/null)
 done

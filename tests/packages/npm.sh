@@ -2,7 +2,9 @@
 # The npm packages as a user installs them: packed from clients/node and the
 # programs the cross-build and static tiers made, published to a Verdaccio
 # registry on the loopback address (started and stopped here), and installed
-# into fresh projects. Exactly this machine's program package comes, or with
+# into fresh projects by packaging/publish.sh, which refuses a release that
+# lacks a program package, changes nothing when run again, and names a
+# package whose bytes changed. Exactly this machine's program package comes, or with
 # npm's --os and --cpu each other system's own; without optional
 # dependencies the client names the missing package; the program keeps its
 # execute bit and new KeyWatcher() starts it; the runner passes its status
@@ -30,7 +32,7 @@ win32-arm64=$top/windows/arm64/orvel-keywatcher.exe"
 for pair in $programs; do
     [ -s "${pair#*=}" ] || { echo "FAIL no ${pair#*=} (made by the macos, linux and windows tiers)"; exit 1; }
 done
-"$source/packaging/npm/pack.sh" "$source" "$work/packed" $programs >/dev/null || { echo "FAIL pack"; exit 1; }
+"$source/packaging/npm/pack.sh" "$source" "$work/packed" orvel/orvel-keywatcher $programs >/dev/null || { echo "FAIL pack"; exit 1; }
 for file in "$work"/packed/*.tgz; do echo "size: $(basename "$file") $(wc -c <"$file") bytes"; done
 
 # The registry, on a free port of the loopback address, gone when this ends.
@@ -58,10 +60,29 @@ token=$(curl -fs -X PUT -H 'Content-Type: application/json' -d '{"name":"tests",
 printf 'registry=%s\n//127.0.0.1:%s/:_authToken=%s\n' "$registry" "$port" "$token" >"$work/npmrc"
 export npm_config_userconfig="$work/npmrc" npm_config_cache="$work/cache"
 export npm_config_audit=false npm_config_fund=false npm_config_update_notifier=false
-for file in "$work"/packed/*.tgz; do
-    npm publish "$file" --loglevel=error >"$work/publish.log" 2>&1 ||
-        { cat "$work/publish.log"; echo "FAIL publish $(basename "$file")"; exit 1; }
-done
+publish() {  # FILES-DIR [OPTION] -> status; its output in $work/publish.log
+    "$source/packaging/publish.sh" npm "$registry" "$@" >"$work/publish.log" 2>&1
+    published=$? && cat "$work/publish.log" | sed 's/^/    /'
+    return $published
+}
+variant() {  # NAME: a copy of the packed files
+    rm -rf "$work/$1" && cp -r "$work/packed" "$work/$1" && rm -rf "$work/$1/stage"
+}
+said() { test "$(grep -c "$1" "$work/publish.log")" = "$2"; }
+variant incomplete
+rm "$work/incomplete/orvel-keywatcher-linux-arm64-$version.tgz"
+check "publish.sh refuses a main package naming a missing program, before publishing anything" eval \
+    '! publish "$work/incomplete" && grep -q "nothing published: .*names orvel-keywatcher-linux-arm64@$version, which is not among" "$work/publish.log" &&
+     ! npm view orvel-keywatcher-darwin-universal version >/dev/null 2>&1'
+check "with provenance, a manifest naming another repository is refused" eval \
+    '! GITHUB_REPOSITORY=someone/else publish "$work/packed" --provenance && said "not git+https://github.com/someone/else.git" 1'
+check "publish.sh publishes the six packages, the main one last" eval \
+    'publish "$work/packed" && said ": published$" 6 && tail -n 1 "$work/publish.log" | grep -q "^publish.sh: orvel-keywatcher@$version: published$"'
+check "run again, it changes nothing and says so" eval 'publish "$work/packed" && said "same bytes, skipped$" 6'
+variant changed
+gunzip -c "$work/packed/orvel-keywatcher-win32-x64-$version.tgz" | gzip -1 >"$work/changed/orvel-keywatcher-win32-x64-$version.tgz"
+check "a package whose bytes changed fails, naming it" eval \
+    '! publish "$work/changed" && said "orvel-keywatcher-win32-x64@$version is already published with other bytes" 1'
 
 # A fresh project with the main package installed: the packages it has.
 install() {  # DIR NPM-OPTION...
@@ -93,6 +114,11 @@ check "--omit=optional: the error names the package and the command" eval '(cd "
 
 cd "$work/here"
 program=node_modules/orvel-keywatcher-linux-x64/bin/orvel-keywatcher
+check "each package has its README and names the repository, its page and its issues" eval '(for dir in \
+    node_modules/orvel-keywatcher node_modules/orvel-keywatcher-linux-x64; do test -s $dir/README.md && node -e "
+    const m = require(\"./$dir/package.json\"), url = \"https://github.com/orvel/orvel-keywatcher\";
+    if (m.repository.url !== \"git+\" + url + \".git\" || m.bugs.url !== url + \"/issues\" || !m.homepage.startsWith(url))
+        process.exit(1);" || exit 1; done)'
 check "the program keeps its execute bit" test -x "$program"
 check "the program is the static download's" cmp -s "$program" "$top/static/orvel-keywatcher-$version-linux-x86_64/orvel-keywatcher"
 if [ -e /dev/input ]; then
@@ -122,6 +148,10 @@ watcher.on('end', (ending: Ending) => console.log(describe(ending)));
 watcher.start().then(() => watcher.stop(500)).then((ending) => console.log(ending?.stopped));
 const held: boolean = watcher.isDown('shift') && watcher.count('ctrl') > 0;
 TS
+cd "$work"
+check "try_installed.sh: as a user installs it from the registry" \
+    env TRIES=1 "$source/packaging/try_installed.sh" "$version" npm
+cd "$work/here"
 check "the types: tsc --noEmit on a program that uses them" \
     node "$tools/node_modules/typescript/bin/tsc" --noEmit --strict --module nodenext \
     --moduleResolution nodenext --typeRoots "$tools/node_modules/@types" --types node uses.ts

@@ -1,7 +1,9 @@
 #!/bin/sh
 # The Python wheels as a user installs them: built from clients/python and
-# the programs the cross-build and static tiers made, installed with pip
-# into a fresh virtual environment from a folder (no package index): this
+# the programs the cross-build and static tiers made, published by
+# packaging/publish.sh to a folder (no package index is reachable here; the
+# script's own checks, a rerun and changed bytes are tried on it), installed
+# with pip into a fresh virtual environment from that folder: this
 # machine's wheel is taken, its program keeps its execute bit, the client
 # with no path starts it, and the console script becomes the program itself;
 # pip download picks each other platform's own wheel; each wheel holds the
@@ -19,7 +21,7 @@ top=$(cd "$build/.." && pwd)
 work=$build/pip
 rm -rf "$work"
 mkdir -p "$work"
-"$source/packaging/python/wheels.sh" "$source" "$work/dist" \
+"$source/packaging/python/wheels.sh" "$source" "$work/dist" orvel/orvel-keywatcher \
     darwin-universal="$top/macos/orvel-keywatcher-macos-universal/orvel-keywatcher" \
     linux-x64="$top/static/orvel-keywatcher-$version-linux-x86_64/orvel-keywatcher" \
     linux-arm64="$top/static/orvel-keywatcher-$version-linux-aarch64/orvel-keywatcher" \
@@ -27,9 +29,22 @@ mkdir -p "$work"
     win32-arm64="$top/windows/arm64/orvel-keywatcher.exe" >/dev/null || { echo "FAIL wheels"; exit 1; }
 for wheel in "$work"/dist/*.whl; do echo "size: $(basename "$wheel") $(wc -c <"$wheel") bytes"; done
 
+publish() {  # FILES-DIR -> status; its output in $work/publish.log
+    "$source/packaging/publish.sh" python "$work/index" "$1" >"$work/publish.log" 2>&1
+}
+mkdir "$work/incomplete" && cp "$work"/dist/*.whl "$work/incomplete/" && rm "$work"/incomplete/*win_arm64.whl
+check "publish.sh refuses a release without one program's wheel, before publishing anything" eval \
+    '! publish "$work/incomplete" && grep -q "nothing published: no wheel for win32-arm64" "$work/publish.log" && test ! -e "$work/index"'
+check "publish.sh publishes the five wheels; run again, it changes nothing" eval \
+    'publish "$work/dist" && test "$(grep -c ": published$" "$work/publish.log")" = 5 &&
+     publish "$work/dist" && test "$(grep -c "same bytes, skipped$" "$work/publish.log")" = 5'
+cp "$work/dist"/*.whl "$work/incomplete/" && printf x >>"$(ls "$work"/incomplete/*win_amd64.whl)"
+check "a wheel whose bytes changed fails, naming it" eval \
+    '! publish "$work/incomplete" && grep -q "py3-none-win_amd64.whl is already published with other bytes" "$work/publish.log"'
+
 "$python" -m venv "$work/venv"
 start=$(date +%s%N)
-"$work/venv/bin/pip" install --quiet --no-index --find-links "$work/dist" orvel-keywatcher >"$work/install.log" 2>&1 ||
+"$work/venv/bin/pip" install --quiet --no-index --find-links "$work/index" orvel-keywatcher >"$work/install.log" 2>&1 ||
     cat "$work/install.log"
 echo "time: pip install from the folder, $((($(date +%s%N) - start) / 1000000)) ms"
 site=$("$work/venv/bin/python" -c 'import orvel_keywatcher, os; print(os.path.dirname(orvel_keywatcher.__file__))')
@@ -63,6 +78,15 @@ if [ "$(id -u)" = 0 ] && unshare --mount true 2>/dev/null; then
 else
     echo "skipped the console script's process: needs root and a private mount namespace"
 fi
+
+check "try_installed.sh: as a user installs it from the index" env TRIES=1 PIP_NO_INDEX=1 \
+    PIP_FIND_LINKS="$work/index" "$source/packaging/try_installed.sh" "$version" python
+check "the wheel's metadata: its README, Project-URLs and licence file" eval '"$work/venv/bin/python" -c "
+from importlib.metadata import metadata, files
+m = metadata(\"orvel-keywatcher\")
+assert \"pip install orvel-keywatcher\" in m.get_payload() and m[\"Description-Content-Type\"] == \"text/markdown\"
+assert \"Source, https://github.com/orvel/orvel-keywatcher\" in m.get_all(\"Project-URL\")
+assert any(f.name == \"LICENSE\" for f in files(\"orvel-keywatcher\"))"'
 
 # Each other platform's wheel, as pip picks it for that platform.
 # pip takes the platforms given as they are, where an interpreter would

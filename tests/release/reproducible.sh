@@ -20,11 +20,11 @@ build=$(cd "$build" && pwd) tools=$(cd "$tools" && pwd)
 first=$build/first second=$build/elsewhere/second
 rm -rf "$first" "$build/elsewhere"
 progress "the release files, built twice from $(git -C "$source" rev-parse --short HEAD) (about a minute each)"
-(umask 022 && TZ=UTC LC_ALL=C "$source/packaging/release.sh" "$source" "$first" "$tools") \
+(umask 022 && TZ=UTC LC_ALL=C "$source/packaging/release.sh" "$source" "$first" "$tools" orvel/orvel-keywatcher) \
     >"$build/first.log" 2>&1 || { cat "$build/first.log"; echo "FAIL the first build"; exit 1; }
 sleep 2
 (umask 077 && TZ=Asia/Tokyo LC_ALL=C.UTF-8 taskset -c 0 "$source/packaging/release.sh" "$source" \
-    "$second" "$tools") >"$build/second.log" 2>&1 || { cat "$build/second.log"; echo "FAIL the second build"; exit 1; }
+    "$second" "$tools" orvel/orvel-keywatcher) >"$build/second.log" 2>&1 || { cat "$build/second.log"; echo "FAIL the second build"; exit 1; }
 
 same=0
 while read -r sum name; do
