@@ -58,7 +58,7 @@ python=
 if [ "$arch" = amd64 ] && [ -x /usr/bin/python3 ]; then
     wheel=$cache/wheel
     rm -rf "$wheel"
-    if "$here/../../packaging/python/wheels.sh" "$here/../.." "$wheel/dist" linux-x64="$watcher" \
+    if "$here/../../packaging/python/wheels.sh" "$here/../.." "$wheel/dist" orvel/orvel-keywatcher linux-x64="$watcher" \
         >"$cache/wheel.log" 2>&1 && /usr/bin/python3 -m venv "$wheel/venv" &&
         "$wheel/venv/bin/pip" install --quiet --no-index --find-links "$wheel/dist" orvel-keywatcher \
         >>"$cache/wheel.log" 2>&1; then
