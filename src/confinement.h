@@ -6,7 +6,29 @@
 // to give up.
 #pragma once
 
+#include <cerrno>
+
+// Why the confinement could not be made: printed as "what: strerror(error)".
+struct ConfinementFailure {
+    const char* what = "";
+    int error = 0;
+};
+
+// Called first of all: closes every descriptor above the standard streams
+// that the watcher was started with, where one could carry a privilege (a
+// file its parent may write, a socket). Reads no file.
+void closeInheritedDescriptors();
+
 // Called once, after the stop handlers are installed and before the key
-// state is opened. Best effort and silent: what the system does not offer is
-// left out, and the watcher runs as before.
-void confineToReadingKeys();
+// state is opened. What the system does not offer (an older kernel, a
+// security module left out) is left out, and the watcher runs as before; a
+// step the kernel has but refuses fails it, before the banner.
+bool confineToReadingKeys(ConfinementFailure& failure);
+
+// Fills `failure` with `what` and errno; returns false.
+inline bool failedStep(ConfinementFailure& failure, const char* what)
+{
+    failure.what = what;
+    failure.error = errno;
+    return false;
+}

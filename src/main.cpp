@@ -1,5 +1,7 @@
 // orvel-keywatcher: writes one line per press or release of the keyboard's
 // eight modifier keys on standard output, until it is asked to stop.
+#include <cstring>
+
 #include "confinement.h"
 #include "diagnostics.h"
 #include "exit_status.h"
@@ -23,6 +25,9 @@ int failKeyState(const KeyStateFailure& failure)
 
 int main()
 {
+    // Before anything else: no descriptor but the standard streams, as
+    // sudo and OpenSSH do.
+    closeInheritedDescriptors();
     WatchedKeyTable watchedKeys = makeWatchedKeys();
     shouldRun.store(true);
     // Before the key state is opened, which may take a while: a stop
@@ -30,7 +35,11 @@ int main()
     installStopHandlers();
     // Before anything is opened: on Linux, what it may do from here on is
     // read keyboards and write lines.
-    confineToReadingKeys();
+    ConfinementFailure confinement;
+    if (!confineToReadingKeys(confinement)) {
+        report(confinement.what, std::strerror(confinement.error));
+        return exitFailure;
+    }
 
     KeyStateFailure failure;
     if (!openKeyState(failure))

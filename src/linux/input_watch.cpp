@@ -6,6 +6,7 @@ namespace {
 
 HotplugWatch watch(inputDirectory);
 int startError = 0;
+bool rootAloneAwaited = false;
 
 }  // namespace
 
@@ -22,6 +23,16 @@ void startInputWatch()
 int inputWatchError()
 {
     return startError;
+}
+
+void awaitNodesOfRootAlone()
+{
+    rootAloneAwaited = true;
+}
+
+bool nodesOfRootAloneAwaited()
+{
+    return rootAloneAwaited;
 }
 
 }  // namespace evdev

@@ -27,4 +27,11 @@ HotplugWatch& inputWatch();
 // 0, or why the watch could not be set at start.
 int inputWatchError();
 
+// Said by the confinement when root gave way to the keyboards' group: a
+// node refused at start is then one udev has yet to give that group, and
+// is taken once it has it (its change of group is hot-plug news), so the
+// watcher starts and waits rather than fail.
+void awaitNodesOfRootAlone();
+bool nodesOfRootAloneAwaited();
+
 }  // namespace evdev

@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include "../diagnostics.h"
+#include "../exit_status.h"
 #include "../key_state.h"
 #include "descriptors.h"
 #include "evdev_device.h"
@@ -111,6 +112,19 @@ int forEachInputNode(void (*each)(const char* name))
     return 0;
 }
 
+// Landlock lets the watcher read beneath the /dev/input it started with
+// alone: one that devtmpfs made again (it removes the folder with its last
+// node) is refused, and no keyboard plugged in from then on could ever be
+// read. The watcher ends then, as it does where it can read no keyboard at
+// start; a parent that starts it again gets one that reads the new folder.
+[[noreturn]] void endForFolderMadeAgain(int error)
+{
+    report("cannot read keyboards in /dev/input, made again since the watcher started",
+           std::strerror(error));
+    advise("start the watcher again to read the keyboards plugged in since");
+    _exit(exitFailure);
+}
+
 // Without a watch on the directory, it is read at every check: cheap, since
 // only what may be a keyboard and is not held yet is ever opened. What the
 // check finds is offered in the passes that follow, one node per pass.
@@ -121,8 +135,11 @@ void checkHotplug()
     rescanPending = watch.check(queueNode) || rescanPending || !watch.watching();
     if (rescanPending) {
         rescanPending = false;
-        if (forEachInputNode(queueNode) != 0)
-            rescanPending = true;  // out of descriptors: next time
+        const int error = forEachInputNode(queueNode);
+        if (error == EACCES || error == EPERM)
+            endForFolderMadeAgain(error);
+        if (error != 0)
+            rescanPending = true;  // gone for now, or out of descriptors: next time
     }
     waitingNodes.offerAgain(hotplugChecks, offerNow);
 }
@@ -160,7 +177,7 @@ bool openKeyState(KeyStateFailure& failure)
     const int watchError = evdev::inputWatchError();
     if (const int error = forEachInputNode(offerAtStartUp))
         return fail(failure, readContext, std::strerror(error), hintFor(error));
-    if (keyboards.size() == 0 && deniedAtStartUp)
+    if (keyboards.size() == 0 && deniedAtStartUp && !evdev::nodesOfRootAloneAwaited())
         return fail(failure, readContext, std::strerror(EACCES), permissionHint);
     // The keyboards can be read all the same; only news of new ones is lost.
     if (watchError) {

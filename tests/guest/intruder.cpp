@@ -20,6 +20,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <csetjmp>
+#include <cstring>
 #include <cstdlib>
 #include <fstream>
 #include <functional>
@@ -34,6 +36,8 @@
 namespace guest {
 
 namespace {
+
+const std::string reportEnd = "(end of the report)";
 
 bool opens(const std::string& path, int flags)
 {
@@ -96,6 +100,48 @@ const Reach reachable[] = {
     {"lock memory", SYS_mlockall, 0, 0, 0},
 };
 
+// Devices beneath /dev whose mere opening, read-only, has effects: a
+// pseudo-terminal made, a terminal's typing taken, a console at its login,
+// a serial line's modem signals raised, a watchdog armed; and plain ones.
+const char* const otherDevices[] = {"/dev/ptmx", "/dev/tty", "/dev/console", "/dev/tty1",
+                                    "/dev/ttyS0", "/dev/ttyAMA0", "/dev/watchdog", "/dev/null"};
+
+bool opensAnyOtherDevice()
+{
+    for (const char* device : otherDevices)
+        if (opens(device, O_RDONLY | O_NOCTTY | O_NONBLOCK))
+            return true;
+    return false;
+}
+
+// chmod(path, 04755) through the 32-bit entry, where i386's chmod (15) is
+// x86_64's rt_sigreturn: only the filter's check of the calling convention
+// keeps it from the kernel. A kernel without that entry faults it.
+#if defined(__x86_64__)
+sigjmp_buf faulted;
+#endif
+
+bool chmodsThrough32BitEntry([[maybe_unused]] char* path)
+{
+#if defined(__x86_64__)
+    struct sigaction catcher {}, before {};
+    catcher.sa_handler = [](int) { siglongjmp(faulted, 1); };
+    sigaction(SIGSEGV, &catcher, &before);
+    long result = -1;
+    if (sigsetjmp(faulted, 1) == 0) {
+        const long call = 15;
+        asm volatile("int $0x80"
+                     : "=a"(result)
+                     : "a"(call), "b"(path), "c"(04755L)
+                     : "memory");
+    }
+    sigaction(SIGSEGV, &before, nullptr);
+    return result == 0;
+#else
+    return false;  // no such entry on aarch64
+#endif
+}
+
 struct Attempt {
     const char* what;
     bool allowed;  // what the watcher needs; every other attempt must fail
@@ -122,7 +168,11 @@ std::string tryAsIntruder(const IntruderTargets& t)
          }},
         {"read sysfs", true,
          [&] { return read(open(t.sysfsFile.c_str(), O_RDONLY), &byte, 1) == 1; }},
-        {"list /dev", true, [] { return opens("/dev", O_RDONLY | O_DIRECTORY); }},
+        {"list /dev/input", true,
+         [] {
+             struct stat folder {};
+             return stat("/dev/input", &folder) != 0 || opens("/dev/input", O_RDONLY | O_DIRECTORY);
+         }},
         {"sleep", true, [] { return usleep(1000) == 0; }},
         // files and their metadata
         {"open its user's file for writing", false, [&] { return opens(t.ownFile, O_WRONLY); }},
@@ -157,7 +207,7 @@ std::string tryAsIntruder(const IntruderTargets& t)
         {"read another's memory", false,
          [&] { return process_vm_readv(t.sameUser, &mine, 1, &theirs, 1, 0) == 1; }},
         {"aim its signals at another", false,
-         [&] { return fcntl(open("/dev", O_RDONLY), F_SETOWN, t.sameUser) == 0; }},
+         [&] { return fcntl(t.given, F_SETOWN, t.sameUser) == 0; }},
         {"open another's pidfd", false, [&] { return syscall(SYS_pidfd_open, t.sameUser, 0) >= 0; }},
         // terminals
         {"push text into its terminal", false,
@@ -210,8 +260,22 @@ std::string tryAsIntruder(const IntruderTargets& t)
                     ioctlWorks(evdev::openNode(t.keyboard.c_str()), EVIOCGNAME(sizeof name), name);
          }},
         {"make keys through uinput", false, [] { return opens("/dev/uinput", O_WRONLY); }},
-        {"read root's file beneath /dev", root,
+        {"read root's file beneath /dev", root && !t.landlock,
          [&] { return opens(t.rootsDeviceFile, O_RDONLY); }},
+        {"open a device beneath /dev that is no keyboard, read-only", !t.landlock,
+         opensAnyOtherDevice},
+        {"list /dev", !t.landlock, [] { return opens("/dev", O_RDONLY | O_DIRECTORY); }},
+        // descriptors it was given (the watcher closes them first of all)
+        {"write to a descriptor it was given", false, [&] { return write(t.given, "x", 1) == 1; }},
+        {"map a file it was given, shared", false,
+         [&] {
+             return mmap(nullptr, 1, PROT_READ | PROT_WRITE, MAP_SHARED, t.given, 0) != MAP_FAILED;
+         }},
+        {"map a file it was given, private", false,
+         [&] { return mmap(nullptr, 1, PROT_READ, MAP_PRIVATE, t.given, 0) != MAP_FAILED; }},
+        // the 32-bit entry
+        {"change a file's mode through the 32-bit entry", false,
+         [&] { return chmodsThrough32BitEntry(t.lowPath); }},
         // memory
         {"map executable memory", false,
          [] {
@@ -297,6 +361,12 @@ std::string probeConfinement(bool unprivileged, const std::string& keyboard, boo
     std::ofstream(targets.rootsDeviceFile) << "secret";
     chmod(targets.rootsDeviceFile.c_str(), 0600);
     targets.sameUser = startTarget(unprivileged);
+    targets.given = open(targets.ownFile.c_str(), O_RDWR);
+#if defined(__x86_64__)
+    void* low = mmap(nullptr, 4096, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_32BIT, -1, 0);
+    if (low != MAP_FAILED)
+        targets.lowPath = static_cast<char*>(std::memcpy(low, targets.ownFile.c_str(), targets.ownFile.size() + 1));
+#endif
 
     int report[2];
     if (pipe(report) != 0)
@@ -311,9 +381,14 @@ std::string probeConfinement(bool unprivileged, const std::string& keyboard, boo
             ioctl(targets.terminal, TIOCSCTTY, 0);
         if (unprivileged && !becomeUnprivilegedUser())
             _exit(2);
-        confineToReadingKeys();
-        const std::string found = tryAsIntruder(targets);
-        (void)!write(report[1], found.data(), found.size());
+        // The report goes out on standard output: the filter allows writing
+        // there alone. It ends with a mark, so that a report lost is no pass.
+        dup2(report[1], STDOUT_FILENO);
+        ConfinementFailure failure;
+        if (!confineToReadingKeys(failure))
+            _exit(3);
+        const std::string found = tryAsIntruder(targets) + reportEnd;
+        (void)!write(STDOUT_FILENO, found.data(), found.size());
         _exit(0);
     }
     close(report[1]);
@@ -326,7 +401,8 @@ std::string probeConfinement(bool unprivileged, const std::string& keyboard, boo
     unlink(targets.rootsDeviceFile.c_str());
     if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
         found += "the probe ended with status " + std::to_string(status) + "; ";
-    return found;
+    const std::size_t end = found.find(reportEnd);
+    return end == std::string::npos ? found + "its report did not come whole; " : found.erase(end, reportEnd.size());
 }
 
 }  // namespace guest

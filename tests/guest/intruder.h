@@ -1,6 +1,7 @@
 // What an intruder who had taken over a confined watcher would try, class by
 // class (files and their metadata, other processes, terminals, namespaces,
-// keyrings, inotify, devices, memory, programs, sockets, privileges), and
+// keyrings, inotify, devices, descriptors it was given, memory, programs,
+// sockets, privileges, the 32-bit entry), and
 // what the watcher itself still needs. Run on the guest's kernels and on the
 // host's own.
 #pragma once
@@ -19,6 +20,8 @@ struct IntruderTargets {
     std::string sysfsFile;  // a file of sysfs the watcher would read
     pid_t sameUser = -1;  // another process of the probe's user
     int terminal = -1;  // the probe's controlling terminal, held read-only
+    int given = -1;  // ownFile, open for reading and writing, as a parent might lend it
+    char* lowPath = nullptr;  // ownFile's path below 4 GiB, where a 32-bit call can name it
     bool landlock = false;  // the kernel has Landlock
     bool root = false;  // the probe stays root once confined
 };

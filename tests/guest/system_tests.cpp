@@ -21,6 +21,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <memory>
@@ -600,9 +601,16 @@ void unplugLastKeyboard(std::unique_ptr<VirtualKeyboard>& last)
         check(rmdir("/dev/input") == 0, "/dev/input stayed and cannot be removed");
 }
 
+bool kernelHasLandlock()
+{
+    return syscall(SYS_landlock_create_ruleset, nullptr, 0, 1) >= 1;
+}
+
 // /dev/input goes away with its last node and comes back with the next one,
 // whether or not something still holds the removed folder (here the
 // watcher's own working directory), which keeps it alive for the kernel.
+// Landlock lets the watcher read the folder it started with alone: there
+// it ends, saying so; without Landlock it reads the new folder.
 void inputDirectoryGoneAndBackIsWatchedAgain()
 {
     for (const char* workingDirectory : {"/", "/dev/input"}) {
@@ -616,6 +624,13 @@ void inputDirectoryGoneAndBackIsWatchedAgain()
         std::this_thread::sleep_for(Milliseconds(600));  // past a hot-plug check
         VirtualKeyboard second("second");
         check(exists("/dev/input"), "/dev/input did not come back");
+        if (kernelHasLandlock()) {
+            expectEnd(watcher, "exit 1");
+            check(watcher.errorText().find("cannot read keyboards in /dev/input, made again since "
+                                           "the watcher started: Permission denied\n") != std::string::npos,
+                  "the watcher's message: " + watcher.errorText());
+            continue;
+        }
         expectKeyOn(watcher, second,
                     std::string("the keyboard after the directory came back, the watcher in ") +
                         workingDirectory,
@@ -693,7 +708,7 @@ void setgidWatcherServesAUserOutsideTheGroup()
 
 // In the confined child: what must still work and what must not, tried in
 // turn, each that goes the wrong way named on `report`.
-void tryConfined(const std::string& node, int report)
+std::string tryConfined(const std::string& node, bool landlock)
 {
     const auto readsKeys = [&] {
         evdev::KeyBitmap keys;
@@ -712,7 +727,7 @@ void tryConfined(const std::string& node, int report)
         bool allowed;
         std::function<bool()> attempt;
     } attempts[] = {
-        {"read the keyboard's keys", true, readsKeys},
+        {"read a keyboard in /dev/input made again", !landlock, readsKeys},
         {"read sysfs", true,
          [&] { return read(open(capabilities.c_str(), O_RDONLY), &byte, 1) == 1; }},
         {"open the keyboard for writing", false, [&] { return open(node.c_str(), O_WRONLY) >= 0; }},
@@ -725,16 +740,18 @@ void tryConfined(const std::string& node, int report)
         {"read another process", false,
          [&] { return process_vm_readv(getppid(), &mine, 1, &parents, 1, 0) == 1; }},
     };
+    std::string report;
     for (const auto& tried : attempts)
         if (tried.attempt() != tried.allowed)
-            dprintf(report, "%s %s; ", tried.allowed ? "cannot" : "can", tried.what);
+            report += std::string(tried.allowed ? "cannot " : "can ") + tried.what + "; ";
+    return report + "(end)";
 }
 
 // The watcher's own confinement, applied in a child of this program (root,
 // with every capability), which then tries what reading keyboards needs,
-// a node made after /dev/input was removed and made again among it, and
-// what it must not do. And the program shipped, run as root: /proc shows
-// it confined, and it reads every key.
+// a node made after /dev/input was removed and made again among it (which
+// Landlock refuses), and what it must not do. And the program shipped, run
+// as root: /proc shows it confined, and it reads every key.
 void confinementAllowsReadingKeyboardsAlone()
 {
     auto first = std::make_unique<VirtualKeyboard>("first");
@@ -742,13 +759,19 @@ void confinementAllowsReadingKeyboardsAlone()
     std::ofstream("/tmp/there") << "x";
     int toChild[2], toParent[2];
     check(pipe(toChild) == 0 && pipe(toParent) == 0, "pipe");
+    const bool landlock = kernelHasLandlock();
     const pid_t child = fork();
     if (child == 0) {
-        confineToReadingKeys();
+        // Its report on standard output, where alone the filter lets it write.
+        dup2(toParent[1], STDOUT_FILENO);
+        ConfinementFailure failure;
+        if (!confineToReadingKeys(failure))
+            _exit(3);
         char node[64] = {};
-        (void)!write(toParent[1], "", 1);
+        (void)!write(STDOUT_FILENO, "", 1);
         (void)!read(toChild[0], node, sizeof node - 1);
-        tryConfined(node, toParent[1]);
+        const std::string report = tryConfined(node, landlock);
+        (void)!write(STDOUT_FILENO, report.data(), report.size());
         _exit(0);
     }
     close(toParent[1]);
@@ -764,7 +787,7 @@ void confinementAllowsReadingKeyboardsAlone()
     close(toParent[0]);
     close(toChild[0]);
     close(toChild[1]);
-    check(report.empty(), "confined, the probe " + report);
+    check(report == "(end)", "confined, the probe " + report);
     WatcherOptions shipped;
     shipped.program = "/bin/orvel-keywatcher";
     WatcherProcess watcher(shipped);
@@ -811,24 +834,41 @@ void landlockAsBooted()
                                         " on a kernel booted with: " + line);
 }
 
-// Started by root where the keyboards belong to their group, the watcher
-// becomes that group and the user nobody, with no other group, before it
-// opens a keyboard; it reads every key, and a keyboard plugged in later,
-// and root's SIGTERM still stops it in order.
+// Started by root where the event nodes belong to their group, the watcher
+// becomes that group and the user nobody, with none of the groups and none
+// of the descriptors above 2 it was started with, before it opens a
+// keyboard, though the one keyboard is still root's alone (devtmpfs makes
+// a node so, before udev gives it its group): it takes that keyboard once
+// the group comes, reads every key and a keyboard plugged in later, and
+// root's SIGTERM still stops it in order.
 void rootGivesUpRootForTheKeyboardsGroup()
 {
     VirtualKeyboard keyboard;
-    asUdev(keyboard);
-    WatcherProcess watcher;
+    const char* grouped = "/dev/input/event99";  // /dev/null's numbers: no keyboard
+    check(mknod(grouped, S_IFCHR | 0640, makedev(1, 3)) == 0 && chown(grouped, 0, keyboardGroup) == 0,
+          "cannot make a node of the keyboards' group");
+    const struct Removed {
+        const char* path;
+        ~Removed() { unlink(path); }
+    } removed{grouped};
+    WatcherOptions options;
+    options.inheritGroupsAndDescriptors = true;
+    WatcherProcess watcher(options);
     waitUntilStarted(watcher);
     expectConfined(watcher.pid(), "run as root");
-    std::ifstream status("/proc/" + std::to_string(watcher.pid()) + "/status");
+    const std::string proc = "/proc/" + std::to_string(watcher.pid());
+    std::ifstream status(proc + "/status");
     std::string shown;
     for (std::string line; std::getline(status, line);)
         if (line.rfind("Uid:", 0) == 0 || line.rfind("Gid:", 0) == 0 || line.rfind("Groups:", 0) == 0)
             shown += line.substr(0, line.find_last_not_of(" \t") + 1) + " ";
     check(shown == "Uid:\t65534\t65534\t65534\t65534 Gid:\t101\t101\t101\t101 Groups: ",
           "the watcher run as root: " + shown);
+    for (const auto& fd : std::filesystem::directory_iterator(proc + "/fd"))
+        check(std::filesystem::read_symlink(fd.path()).string().rfind(inheritedFile, 0) != 0,
+              "the watcher kept descriptor " + fd.path().filename().string() + " it was given");
+    asUdev(keyboard);
+    expectKeyOn(watcher, keyboard, "the keyboard once udev gave it its group", Milliseconds(1500));
     expectEveryKey(watcher, keyboard);
     VirtualKeyboard later("plugged in later");
     asUdev(later);

@@ -28,7 +28,12 @@ struct WatcherOptions {
     int openFileLimit = 0;  // RLIMIT_NOFILE for the watcher, if not 0
     const char* workingDirectory = nullptr;  // started there, if set
     bool blockStopSignals = false;  // started with SIGINT and SIGTERM blocked
+    // Started with supplementary groups, as sudo gives root its own, and
+    // with inheritedFile open for writing as descriptors 3 and 200.
+    bool inheritGroupsAndDescriptors = false;
 };
+
+inline const std::string inheritedFile = "/tmp/orvel-inherited";
 
 struct Line {
     std::string text;  // without its line feed

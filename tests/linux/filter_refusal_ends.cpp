@@ -8,7 +8,7 @@
 #include <csignal>
 #include <cstddef>
 
-#include "linux/filter_refusal.h"
+#include "linux/confinement/filter_refusal.h"
 
 namespace {
 

@@ -2,13 +2,16 @@
 // arguments checked where the danger is in them, and refuses every other.
 #pragma once
 
+#include "../../confinement.h"
+
 namespace confinement {
 
 // Installs the filter for the rest of the process's life, on the
 // architectures it is written for (x86_64 and aarch64); elsewhere, or where
-// the kernel has no seccomp filters, nothing changes. Needs no new
-// privileges set first (or CAP_SYS_ADMIN). The last step of the
-// confinement: nothing it refuses may be needed after it.
-void installSyscallFilter();
+// the kernel has no seccomp filters, nothing changes, and where the kernel
+// refuses it, it returns false. Needs no new privileges set first (or
+// CAP_SYS_ADMIN). The last step of the confinement: nothing it refuses may
+// be needed after it.
+bool installSyscallFilter(ConfinementFailure& failure);
 
 }  // namespace confinement

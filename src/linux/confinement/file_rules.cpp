@@ -1,18 +1,24 @@
-// Reading beneath /dev (keyboards, and the folder that lists them) and files
-// beneath /sys (what a device is) is all the watcher keeps: no file opened for writing,
-// made, removed, renamed, truncated or run anywhere; no TCP port bound or
-// connected, and device ioctls only beneath /dev, where the kernel's version
-// covers them. Rules bind to a folder's inode, not its path, and /dev/input
-// may be removed and made again while the watcher runs: the rule is on /dev.
+// Reading beneath /dev/input (keyboards, and the folder that lists them) and
+// files beneath /sys (what a device is) is all the watcher keeps: no other
+// device can be opened (a terminal's typing taken, a pseudo-terminal made,
+// a watchdog armed, a serial line's modem signals raised: opening is enough
+// for each), no file opened for writing, made, removed, renamed, truncated
+// or run anywhere; no TCP port bound or connected, and device ioctls only
+// beneath /dev/input, where the kernel's version covers them. Rules bind to
+// a folder's inode, not its path: a /dev/input that devtmpfs removes and
+// makes again is not covered, and the key state ends the watcher then
+// (docs/design.md weighs the other ways).
 #include "file_rules.h"
 
 #include <fcntl.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdint>
 
-#include "descriptors.h"
+#include "../descriptors.h"
+#include "../input_watch.h"
 
 // The same numbers on every architecture; a C library older than Landlock
 // may not name them.
@@ -74,38 +80,51 @@ Handled handledBy(long version)
     return handled;
 }
 
-// False where the folder cannot be named (a system without /sys).
+// A rule for what is beneath `folder`; a folder that is not there needs
+// none (no /sys: nothing to read there; no /dev/input: the key state says
+// so at start).
 bool allowBeneath(int ruleset, const char* folder, std::uint64_t access)
 {
     const int fd = evdev::openAbove(folder, O_PATH | O_DIRECTORY);
     if (fd < 0)
-        return false;
+        return errno == ENOENT || errno == ENOTDIR;
     const PathBeneathRule rule{access, fd};
     const bool added = syscall(SYS_landlock_add_rule, ruleset, pathBeneath, &rule, 0) == 0;
+    const int error = errno;
     close(fd);
+    errno = error;
     return added;
+}
+
+bool restrictWith(int ruleset, const Handled& handled, ConfinementFailure& failure)
+{
+    if (!allowBeneath(ruleset, evdev::inputDirectory,
+                      (readFile | readDirectory | deviceIoctl) & handled.fileAccess) ||
+        !allowBeneath(ruleset, "/sys", readFile))
+        return failedStep(failure, "cannot add a Landlock rule");
+    if (syscall(SYS_landlock_restrict_self, ruleset, 0) != 0)
+        return failedStep(failure, "cannot restrict itself with Landlock");
+    return true;
 }
 
 }  // namespace
 
-void restrictFilesToReading()
+bool restrictFilesToReading(ConfinementFailure& failure)
 {
     const long version = syscall(SYS_landlock_create_ruleset, nullptr, 0, askVersion);
-    if (version < 1)
-        return;  // no Landlock in this kernel, or not enabled
+    if (version < 1)  // not built (ENOSYS), or not enabled at boot (EOPNOTSUPP)
+        return errno == ENOSYS || errno == EOPNOTSUPP ||
+               failedStep(failure, "cannot ask for Landlock's version");
     const Handled handled = handledBy(version);
     const int ruleset = evdev::aboveStandardStreams(
         static_cast<int>(syscall(SYS_landlock_create_ruleset, &handled, sizeof handled, 0)));
     if (ruleset < 0)
-        return;
-    // Without /dev the watcher could read no keyboard at all: no restriction
-    // then. Folders are listed beneath /dev alone (/dev/input); in sysfs
-    // the watcher opens files by their path, which needs no right of its own.
-    if (allowBeneath(ruleset, "/dev", (readFile | readDirectory | deviceIoctl) & handled.fileAccess)) {
-        allowBeneath(ruleset, "/sys", readFile);
-        syscall(SYS_landlock_restrict_self, ruleset, 0);
-    }
+        return failedStep(failure, "cannot make a Landlock ruleset");
+    // In sysfs the watcher opens files by their path, which needs no right
+    // to list the folders on the way.
+    const bool restricted = restrictWith(ruleset, handled, failure);
     close(ruleset);
+    return restricted;
 }
 
 }  // namespace confinement

@@ -7,8 +7,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "descriptors.h"
-#include "input_watch.h"
+#include "../descriptors.h"
+#include "../input_watch.h"
 
 namespace confinement {
 
@@ -17,8 +17,9 @@ namespace {
 // Not looked up in /etc/passwd: the watcher reads no file but devices.
 constexpr uid_t nobody = 65534;
 
-// The group every event node belongs to and may read through, or 0 where
-// there is no node, or they do not all have one such group.
+// The group the event nodes share and may read through, leaving out those
+// still root's alone; 0 where no node has such a group, or two groups are
+// found.
 gid_t keyboardGroup()
 {
     DIR* directory = evdev::openDirectory(evdev::inputDirectory);
@@ -30,9 +31,9 @@ gid_t keyboardGroup()
         struct stat node {};
         if (!evdev::isEventNode(entry->d_name) ||
             fstatat(dirfd(directory), entry->d_name, &node, AT_SYMLINK_NOFOLLOW) != 0 ||
-            !S_ISCHR(node.st_mode))
+            !S_ISCHR(node.st_mode) || node.st_gid == 0)
             continue;
-        if (node.st_gid == 0 || !(node.st_mode & S_IRGRP) || (group != 0 && node.st_gid != group))
+        if (!(node.st_mode & S_IRGRP) || (group != 0 && node.st_gid != group))
             shared = false;
         group = node.st_gid;
     }
@@ -42,16 +43,22 @@ gid_t keyboardGroup()
 
 }  // namespace
 
-void leaveRootForKeyboardGroup()
+bool leaveRootForKeyboardGroup(ConfinementFailure& failure)
 {
     if (geteuid() != 0)
-        return;
+        return true;
     const gid_t group = keyboardGroup();
+    if (group == 0)
+        return true;  // it stays root
     // The groups first: once the user is nobody, none could be changed.
-    if (group == 0 || setgroups(0, nullptr) != 0 || setresgid(group, group, group) != 0)
-        return;
-    if (setresuid(nobody, nobody, nobody) == 0)
-        prctl(PR_SET_DUMPABLE, 0, 0, 0, 0);  // no process of nobody's may trace it
+    if (setgroups(0, nullptr) != 0 || setresgid(group, group, group) != 0 ||
+        setresuid(nobody, nobody, nobody) != 0)
+        return failedStep(failure, "cannot leave root for the keyboards' group");
+    // No process of nobody's may trace it.
+    if (prctl(PR_SET_DUMPABLE, 0, 0, 0, 0) != 0)
+        return failedStep(failure, "cannot make itself not dumpable");
+    evdev::awaitNodesOfRootAlone();
+    return true;
 }
 
 }  // namespace confinement
