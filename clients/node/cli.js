@@ -5,7 +5,7 @@
 // this process's own: an exit status as it is, a signal that killed it (a
 // reader gone: SIGPIPE) by the same signal.
 const { spawn } = require('node:child_process');
-const { bundledWatcher } = require('./orvel-keywatcher.js');
+const { bundledWatcher, programFault } = require('./orvel-keywatcher.js');
 
 let program;
 try {
@@ -14,11 +14,12 @@ try {
   console.error(error.message);
   process.exit(1);
 }
-const passedOn = ['SIGINT', 'SIGTERM', 'SIGHUP'];
+// SIGQUIT too, which would end Node.js and leave the program running.
+const passedOn = process.platform === 'win32' ? ['SIGINT', 'SIGHUP'] : ['SIGINT', 'SIGTERM', 'SIGHUP', 'SIGQUIT'];
 const child = spawn(program, process.argv.slice(2), { stdio: 'inherit' });
 for (const signal of passedOn) process.on(signal, () => child.kill(signal));
 child.on('error', (error) => {
-  console.error(`orvel-keywatcher: cannot run ${program}: ${error.message}`);
+  console.error(programFault(program, error).message);
   process.exit(1);
 });
 child.on('exit', (code, signal) => {

@@ -1,4 +1,6 @@
-// Types of the Node.js client, orvel-keywatcher.js.
+// Types of the Node.js client, orvel-keywatcher.js. They use Node.js's own
+// types (EventEmitter, NodeJS.Signals): a TypeScript program needs
+// @types/node among its development dependencies, as any Node.js program has.
 import { EventEmitter } from 'node:events';
 
 /** The watcher's one line on standard error once it watches. */
@@ -17,11 +19,19 @@ export interface Ending {
 }
 
 export declare class KeyWatcher extends EventEmitter {
-  /** `path`: the program to start; by default bundledWatcher()'s. */
+  /**
+   * `path`: the program to start; by default bundledWatcher()'s (the one
+   * ORVEL_KEYWATCHER_PROGRAM names, or this system's package's). Where there
+   * is none, start() rejects with a message that names the fix.
+   */
   constructor(path?: string);
-  readonly path: string;
-  /** Resolves once it watches; rejects with the watcher's own message. */
-  start(): Promise<void>;
+  readonly path: string | undefined;
+  /**
+   * Resolves once it watches; rejects with the watcher's own message, or one
+   * that names the fix where it cannot be started, or where it has not said
+   * it watches within `timeoutMs` (10000 by default; it is stopped then).
+   */
+  start(options?: { timeoutMs?: number }): Promise<void>;
   /** Stops it (SIGKILL after `graceMs`); null if it was never started. */
   stop(graceMs?: number): Promise<Ending | null>;
   /** How many keys of this name are down: 0, 1 or 2 (shift, ctrl, alt). */
@@ -39,7 +49,13 @@ export declare class KeyWatcher extends EventEmitter {
 /** "exit 1", "signal SIGPIPE": how the watcher ended, in a few words. */
 export declare function describe(ending: Ending): string;
 
-/** The program of the package for this system (or the one named). */
+/** "ORVEL_KEYWATCHER_PROGRAM": the variable that overrides the bundled program. */
+export declare const OVERRIDE: string;
+
+/**
+ * The program ORVEL_KEYWATCHER_PROGRAM names, or that of the package for this
+ * system (or the one named); throws an Error naming the fix where there is none.
+ */
 export declare function bundledWatcher(platform?: string, arch?: string): string;
 
 /** On Linux, the watcher installed on the system, or null. */

@@ -39,3 +39,8 @@ class CustomBuildHook(BuildHookInterface):
             "orvel_keywatcher/__init__.py"
         build_data["force_include"][typed] = "orvel_keywatcher/py.typed"
         build_data["force_include"][program] = "orvel_keywatcher/bin/" + name
+        # python -m orvel_keywatcher, and PyInstaller's hook.
+        for extra in ("__main__.py", "__pyinstaller/__init__.py",
+                      "__pyinstaller/hook-orvel_keywatcher.py"):
+            build_data["force_include"][os.path.join(here, "package", extra)] = \
+                "orvel_keywatcher/" + extra

@@ -34,6 +34,7 @@ import signal
 import subprocess
 import sys
 import threading
+import weakref
 from typing import Callable, NamedTuple, Optional
 
 # The watcher's one line on standard error once it watches: its ready signal.
@@ -53,7 +54,10 @@ class Ending(NamedTuple):
 
     def __str__(self):
         if self.returncode < 0:
-            how = "signal " + signal.Signals(-self.returncode).name
+            try:
+                how = "signal " + signal.Signals(-self.returncode).name
+            except ValueError:  # a real-time signal has no name of its own
+                how = "signal %d" % -self.returncode
         else:
             how = "exit %d" % self.returncode
         return "%s, %s" % ("stopped" if self.stopped else "by itself", how)
@@ -62,14 +66,43 @@ class Ending(NamedTuple):
 _log = logging.getLogger("orvel_keywatcher")
 
 
+# The override, for a distribution's own build, an air-gapped install or a
+# test double: a program's path, checked as a bundled one is.
+OVERRIDE = "ORVEL_KEYWATCHER_PROGRAM"
+
+
 def bundled_program() -> str:
-    """The program that the wheel installed beside this package."""
+    """The program named by ORVEL_KEYWATCHER_PROGRAM, or else the one the
+    wheel installed beside this package. Raises WatcherError naming the fix
+    where there is none, or it may not be run."""
+    override = os.environ.get(OVERRIDE)
+    if override:
+        return _checked_program(override, "%s names %s, which" % (OVERRIDE, override))
     name = "orvel-keywatcher.exe" if sys.platform == "win32" else "orvel-keywatcher"
     path = os.path.join(os.path.dirname(os.path.abspath(__file__)), "bin", name)
     if not os.path.isfile(path):
-        raise WatcherError("orvel-keywatcher: no program beside this client (%s): give its "
-                           "path, or pip install orvel-keywatcher for this system" % path)
+        raise WatcherError("orvel-keywatcher: no program beside this client (%s): pip install "
+                           "orvel-keywatcher on this system takes the wheel that has it (there are "
+                           "wheels for macOS, Linux x86_64 and aarch64, Windows x64 and arm64); "
+                           "elsewhere give the program's path, or name it in %s" % (path, OVERRIDE))
+    return _checked_program(path)
+
+
+def _checked_program(path, what=None):
+    if not os.path.isfile(path):
+        raise WatcherError("orvel-keywatcher: %s is not there" % (what or path))
+    if sys.platform != "win32" and not os.access(path, os.X_OK):
+        raise _program_error(path, PermissionError(13, "Permission denied"), what)
     return path
+
+
+def _program_error(path, error, what=None):
+    """A WatcherError for a program that cannot be started, naming the fix."""
+    if isinstance(error, PermissionError):
+        return WatcherError("orvel-keywatcher: %s may not be run: it has lost its execute bit "
+                            "(an archive or a copy that kept no file modes): chmod +x %s, or "
+                            "pip install --force-reinstall orvel-keywatcher" % (what or path, path))
+    return WatcherError("orvel-keywatcher: %s cannot be run: %s" % (what or path, error))
 
 
 def installed_program() -> Optional[str]:
@@ -87,7 +120,10 @@ def run_program() -> None:
     """The console script orvel-keywatcher: on POSIX it becomes the program
     itself (its signals, SIGPIPE, its status); on Windows it runs it and exits
     with its status."""
-    program = bundled_program()
+    try:
+        program = bundled_program()
+    except WatcherError as error:
+        sys.exit(str(error))
     if sys.platform == "win32":
         sys.exit(subprocess.call([program] + sys.argv[1:]))
     # Python ignores these; a program run from here must not inherit that.
@@ -96,10 +132,26 @@ def run_program() -> None:
     os.execv(program, [program] + sys.argv[1:])
 
 
+def _end_child(process):
+    """The orderly stop, for a watcher its host did not stop; killed if it has
+    not ended within a second."""
+    if process.poll() is None:
+        process.terminate()
+        try:
+            process.wait(1.0)
+        except subprocess.TimeoutExpired:
+            process.kill()
+
+
 class KeyWatcher:
     def __init__(self, path=None, on_change: Optional[Callable[[str, bool, int], None]] = None,
                  on_error: Optional[Callable[[BaseException], None]] = None):
-        self.path = os.fspath(path) if path is not None else bundled_program()
+        # Where there is no program, start() raises why.
+        self.path, self._path_error = None, None
+        try:
+            self.path = os.fspath(path) if path is not None else bundled_program()
+        except WatcherError as error:
+            self._path_error = error
         self.on_change = on_change
         self.on_error = on_error
         self.ending: Optional[Ending] = None
@@ -122,11 +174,30 @@ class KeyWatcher:
         """
         if self._process is not None:
             raise RuntimeError("start() is called once per KeyWatcher")
+        if self._path_error:
+            raise self._path_error
+        try:
+            self._start(timeout)
+        except BaseException:
+            # Interrupted anywhere (KeyboardInterrupt, a thread that cannot
+            # start), or failed: no child is left behind.
+            if self._process is not None and self._process.poll() is None:
+                self._process.kill()
+                self._process.wait()
+            raise
+
+    def _start(self, timeout):
         # No console window on Windows; standard input is not read.
         flags = subprocess.CREATE_NO_WINDOW if sys.platform == "win32" else 0
-        self._process = subprocess.Popen(
-            [self.path], stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
-            stderr=subprocess.PIPE, creationflags=flags)
+        try:
+            self._process = subprocess.Popen(
+                [self.path], stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                stderr=subprocess.PIPE, creationflags=flags)
+        except OSError as error:
+            raise _program_error(self.path, error) from error
+        # Ended with its host: at the interpreter's exit, or once this
+        # KeyWatcher is collected, whichever comes first.
+        weakref.finalize(self, _end_child, self._process)
         for read in (self._read_errors, self._read_changes):
             thread = threading.Thread(target=read, daemon=True)
             thread.start()
@@ -238,7 +309,7 @@ def main(path):
     try:
         watcher = KeyWatcher(path, changed)
         watcher.start()
-    except (WatcherError, OSError) as error:
+    except WatcherError as error:
         print(error, file=sys.stderr)
         return 1
     print("ready", flush=True)

@@ -1,17 +1,22 @@
 """The Python client's callbacks and its endings, against the stand-in (whose
 banner comes at once here) and a program that fails before its banner: a
 callback that stops the watcher, a callback that raises, and a failed start
-that must be the watcher's own ending every time.
-Usage: python3 callbacks.py CLIENT-DIR STAND-IN FAILING-PROGRAM"""
+that must be the watcher's own ending every time; a start interrupted
+leaves no watcher, and every failure foreseen names its fix.
+Usage: python3 callbacks.py CLIENT-DIR STAND-IN FAILING-PROGRAM SILENT-PROGRAM"""
 
+import os
+import shutil
+import signal
 import sys
 import threading
 import unittest
 
 sys.path.insert(0, sys.argv[1])
-from orvel_keywatcher import KeyWatcher, WatcherError  # noqa: E402
+from orvel_keywatcher import Ending, KeyWatcher, WatcherError  # noqa: E402
 
-STAND_IN, FAILING = sys.argv[2], sys.argv[3]
+STAND_IN, FAILING, SILENT = sys.argv[2], sys.argv[3], sys.argv[4]
+OVERRIDE = "ORVEL_KEYWATCHER_PROGRAM"
 
 
 class Callbacks(unittest.TestCase):
@@ -28,6 +33,7 @@ class Callbacks(unittest.TestCase):
 
         watcher = KeyWatcher(STAND_IN, changed)
         watcher.start()
+        self.wait_until(lambda: endings)  # the callback's stop() first
         ending = watcher.stop()
         self.assertEqual(self.thread_errors, [])
         self.assertEqual(seen, [("shift", True, 1)], "no change after stop() returned")
@@ -73,6 +79,29 @@ class Callbacks(unittest.TestCase):
         with self.assertRaises(RuntimeError):
             watcher.start()
         watcher.stop()
+
+    def test_an_interrupted_start_leaves_no_watcher(self):
+        watcher = KeyWatcher(SILENT)
+        threading.Timer(0.3, os.kill, (os.getpid(), signal.SIGINT)).start()
+        with self.assertRaises(KeyboardInterrupt):
+            watcher.start()
+        self.assertIsNotNone(watcher._process.poll(), "the watcher was left running")
+
+    def test_each_foreseen_failure_names_its_fix(self):
+        plain = os.path.join(os.path.dirname(SILENT), "plain")
+        shutil.copyfile(STAND_IN, plain)
+        with self.assertRaisesRegex(WatcherError, "lost its execute bit.*chmod \\+x"):
+            KeyWatcher(plain).start()
+        os.environ[OVERRIDE] = plain + "-missing"
+        watcher = KeyWatcher()  # the failure comes from start()
+        with self.assertRaisesRegex(WatcherError, "ORVEL_KEYWATCHER_PROGRAM names .*, which is not there"):
+            watcher.start()
+        os.environ[OVERRIDE] = STAND_IN
+        with KeyWatcher() as watcher:
+            pass
+        del os.environ[OVERRIDE]
+        self.assertEqual(str(watcher.ending), "stopped, exit 0")
+        self.assertEqual(str(Ending(False, -35, "")), "by itself, signal 35")
 
     def wait_until(self, condition, seconds=5.0):
         done = threading.Event()

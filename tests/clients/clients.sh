@@ -57,11 +57,47 @@ done
 mkdir "$work/ready"
 cp "$source/tests/clients/stand_in.sh" "$work/ready/watcher"
 touch "$work/ready/go"
+printf '#!/bin/sh\necho $$\nexec sleep 30\n' >"$work/pid-then-wait"
+chmod +x "$work/pid-then-wait"
 printf '#!/bin/sh\necho "no keyboards here" >&2\nexit 1\n' >"$work/failing"
-chmod +x "$work/failing"
+printf '#!/bin/sh\nexec sleep 30\n' >"$work/silent"
+chmod +x "$work/failing" "$work/silent"
 python3 "$source/tests/clients/callbacks.py" "$source/clients/python" "$work/ready/watcher" \
-    "$work/failing" 2>"$work/unittest" && echo "ok python: callbacks and endings" ||
+    "$work/failing" "$work/silent" 2>"$work/unittest" && echo "ok python: callbacks and endings" ||
     { echo "FAIL python: callbacks and endings"; cat "$work/unittest"; failures=$((failures + 1)); }
 node "$source/tests/clients/callbacks.js" "$source/clients/node/orvel-keywatcher.js" \
-    "$work/ready/watcher" "$work/failing" || failures=$((failures + 1))
+    "$work/ready/watcher" "$work/failing" "$work/silent" || failures=$((failures + 1))
+
+# A host that ends without stop() leaves no watcher: the watcher's pid, then
+# the host's end, as HOST-COMMAND runs it (in the background, $! its pid).
+host_leaves_none() {  # WHAT EXPECTED-STATUS HOW-IT-ENDS HOST...
+    what=$1 expected=$2 ending=$3
+    shift 3
+    rm -f "$work/pid"
+    "$@" >"$work/pid" 2>"$work/host.err" &
+    host=$!
+    tries=0
+    while [ ! -s "$work/pid" ] && [ $tries -lt 100 ]; do sleep 0.05; tries=$((tries + 1)); done
+    [ -z "$ending" ] || kill "-$ending" $host
+    wait $host
+    status=$?
+    child=$(head -n 1 "$work/pid")
+    sleep 0.5
+    check "$what: the host ended ($status), and its watcher ${child:-?} with it" \
+        eval 'test "$status" = "$expected" && test -n "$child" && ! running "$child"'
+}
+# Ended, or ended and not yet reaped by its new parent.
+running() {  # PID
+    kill -0 "$1" 2>/dev/null && ! grep -q '^State:.*Z' "/proc/$1/status" 2>/dev/null
+}
+host_leaves_none "node: a host ended by SIGTERM, as it would have been" 143 TERM node -e '
+    const watcher = new (require(process.argv[1]).KeyWatcher)(process.argv[2]);
+    watcher.start().then(() => console.log(watcher.child.pid)); setInterval(() => {}, 1000);' \
+    "$source/clients/node/orvel-keywatcher.js" "$work/ready/watcher"
+host_leaves_none "python: a host that exits without stop()" 0 "" python3 -c '
+import sys; sys.path.insert(0, sys.argv[1]); from orvel_keywatcher import KeyWatcher
+watcher = KeyWatcher(sys.argv[2]); watcher.start(); print(watcher._process.pid, flush=True)' \
+    "$source/clients/python" "$work/ready/watcher"
+host_leaves_none "npx's runner, ended by SIGQUIT, passes it on" 131 QUIT env \
+    ORVEL_KEYWATCHER_PROGRAM="$work/pid-then-wait" node "$source/clients/node/cli.js"
 checks_done "clients"

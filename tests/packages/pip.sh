@@ -65,7 +65,24 @@ except WatcherError as error:
     print(error)')" = "$expected"
     "$work/venv/bin/orvel-keywatcher" >"$work/out" 2>"$work/err"
     check "the console script: its status and message" test "$? $(cat "$work/out" "$work/err")" = "1 $expected"
+    "$work/venv/bin/python" -m orvel_keywatcher </dev/null >"$work/out" 2>"$work/err"
+    check "python -m orvel_keywatcher: the client's status and the message" \
+        test "$? $(cat "$work/out" "$work/err")" = "1 $expected"
 fi
+# PyInstaller's hook, found through the wheel's pyinstaller40 entry point
+# (PyInstaller is in no registry here: its hooks module is a stand-in that
+# gives the package's folder, as the real one's get_package_paths does).
+mkdir -p "$work/stand-in/PyInstaller/utils"
+touch "$work/stand-in/PyInstaller/__init__.py" "$work/stand-in/PyInstaller/utils/__init__.py"
+printf 'import importlib.util, os\ndef get_package_paths(name):\n    d = os.path.dirname(importlib.util.find_spec(name).origin)\n    return os.path.dirname(d), d\n' \
+    >"$work/stand-in/PyInstaller/utils/hooks.py"
+check "PyInstaller's hook collects the program into orvel_keywatcher/bin" test "$(PYTHONPATH="$work/stand-in" \
+    "$work/venv/bin/python" -c '
+import os, runpy
+from importlib.metadata import entry_points
+hook_dirs = [e for e in entry_points(group="pyinstaller40") if e.name == "hook-dirs"][0].load()()
+hook = runpy.run_path(os.path.join(hook_dirs[0], "hook-orvel_keywatcher.py"))
+print(*[(os.access(path, os.X_OK), dest) for path, dest in hook["binaries"]])')" = "(True, 'orvel_keywatcher/bin')"
 # The console script becomes the program, with SIGPIPE at its default, in a
 # private mount namespace whose /dev/input is empty, where it waits.
 if [ "$(id -u)" = 0 ] && unshare --mount true 2>/dev/null; then
