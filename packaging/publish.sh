@@ -14,8 +14,14 @@
 #   "pypi": the Python package index, with a token from its trusted
 #   publishing (GitHub Actions' OIDC identity) unless TWINE_PASSWORD is set,
 #   uploaded with twine.
+#   crate: the Rust client in CRATE-DIR, to crates.io with the token in
+#   CARGO_REGISTRY_TOKEN (its trusted publishing gives one), the manifest
+#   given this repository's address ($GITHUB_REPOSITORY) first. A version
+#   there already is skipped where its checksum is this package's, and a
+#   failure otherwise.
 # Usage: publish.sh npm REGISTRY-URL FILES-DIR [--provenance]
 #        publish.sh python INDEX FILES-DIR
+#        publish.sh crate crates.io CRATE-DIR
 set -eu
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/platforms.sh"
@@ -142,8 +148,34 @@ publish_python() {  # INDEX
     for wheel in $upload; do say "$(basename "$wheel"): published"; done
 }
 
+publish_crate() {
+    [ -n "${GITHUB_REPOSITORY:-}" ] || fail "the crate names its repository: GITHUB_REPOSITORY is not set"
+    mkdir "$scratch/crate"
+    (cd "$files" && cp -RL Cargo.toml README.md LICENSE src examples "$scratch/crate/")
+    manifest=$scratch/crate/Cargo.toml
+    url=$(repository_url "$GITHUB_REPOSITORY")
+    sed -i "s|^license-file = |repository = \"$url\"\nhomepage = \"$url\"\nlicense-file = |" "$manifest"
+    version=$(sed -n 's/^version = "\(.*\)"$/\1/p' "$manifest")
+    (cd "$scratch/crate" && cargo package --quiet --allow-dirty) || fail "cargo package failed"
+    crate=$scratch/crate/target/package/orvel-keywatcher-$version.crate
+    theirs=$(curl -fsS -A "orvel-keywatcher release ($url)" \
+        "https://crates.io/api/v1/crates/orvel-keywatcher/$version" 2>/dev/null |
+        python3 -c 'import json, sys; print(json.load(sys.stdin)["version"]["checksum"])' 2>/dev/null) || theirs=
+    ours=$(sha256sum "$crate" | cut -d' ' -f1)
+    if [ -z "$theirs" ]; then
+        (cd "$scratch/crate" && cargo publish --quiet --allow-dirty) ||
+            fail "orvel-keywatcher $version: cargo publish failed (run this again once the cause is mended)"
+        say "orvel-keywatcher $version (crate): published"
+    elif [ "$theirs" = "$ours" ]; then
+        say "orvel-keywatcher $version (crate): already published with the same bytes, skipped"
+    else
+        fail "orvel-keywatcher $version (crate) is already published with other bytes (sha256 $theirs, here $ours): release a new version"
+    fi
+}
+
 case $kind in
     npm) publish_npm "$target" "${4:-}" ;;
     python) publish_python "$target" ;;
-    *) fail "no such kind: $kind (npm or python)" ;;
+    crate) publish_crate ;;
+    *) fail "no such kind: $kind (npm, python or crate)" ;;
 esac

@@ -68,6 +68,30 @@ python3 "$source/tests/clients/callbacks.py" "$source/clients/python" "$work/rea
 node "$source/tests/clients/callbacks.js" "$source/clients/node/orvel-keywatcher.js" \
     "$work/ready/watcher" "$work/failing" "$work/silent" || failures=$((failures + 1))
 
+# The Rust client, with Debian's cargo and rustc (the crate's least Rust),
+# offline. The real program's message where there is no /dev/input.
+real=
+[ "$(uname)" != Linux ] || [ -e /dev/input ] || real=$watcher
+if [ -x /usr/bin/cargo ] && [ -x /usr/bin/rustc ]; then
+    (cd "$source/tests/clients/rust" && RUSTC=/usr/bin/rustc RUSTDOC=/usr/bin/rustdoc CARGO_TARGET_DIR="$work/target" \
+        STAND_IN="$work/ready/watcher" FAILING="$work/failing" SILENT="$work/silent" REAL=$real \
+        /usr/bin/cargo test --offline --quiet) >"$work/cargo.log" 2>&1
+    tested=$?
+    check "rust: ready, changes, stops, endings ($(/usr/bin/rustc --version))" test $tested = 0
+    [ $tested = 0 ] || cat "$work/cargo.log"
+    # Its Windows code (the process group, no console window, CTRL_BREAK_EVENT)
+    # builds with the same Rust (Debian's libstd-rust-dev-windows); it runs
+    # only on Windows.
+    (cd "$source/clients/rust" && RUSTC=/usr/bin/rustc CARGO_TARGET_DIR="$work/target" \
+        /usr/bin/cargo check --offline --quiet --target x86_64-pc-windows-gnu --examples) >"$work/cargo.log" 2>&1
+    tested=$?
+    check "rust: the Windows code builds (x86_64-pc-windows-gnu)" test $tested = 0
+    [ $tested = 0 ] || cat "$work/cargo.log"
+else
+    check "Debian's cargo and rustc are installed (scripts/test installs them)" false
+fi
+[ -n "$real" ] || echo "skipped the Rust client with the real program: this machine has /dev/input"
+
 # A host that ends without stop() leaves no watcher: the watcher's pid, then
 # the host's end, as HOST-COMMAND runs it (in the background, $! its pid).
 host_leaves_none() {  # WHAT EXPECTED-STATUS HOW-IT-ENDS HOST...

@@ -1,7 +1,8 @@
 #!/bin/sh
 # One version everywhere: the project's (CMakeLists.txt) is the npm main
 # package's, each program package's it depends on, the Python package's
-# (read from CMakeLists.txt by its build), the formula's and the changelog's.
+# (read from CMakeLists.txt by its build), the Rust crate's, the formula's
+# and the changelog's.
 # Usage: versions.sh SOURCE-DIR
 set -u
 source=$1
@@ -15,6 +16,7 @@ check "its five program packages, at that version" eval \
     'test "$(grep -c "^    \"orvel-keywatcher-" "$node")" = 5 && test "$others" = "$version "'
 check "the Python package's version comes from CMakeLists.txt" \
     grep -q '^path = "../../CMakeLists.txt"$' "$source/clients/python/pyproject.toml"
+check "the Rust crate's" grep -q "^version = \"$version\"$" "$source/clients/rust/Cargo.toml"
 check "the formula's" grep -q "/v$version/orvel-keywatcher-$version.tar.gz\"$" "$source/Formula/orvel-keywatcher.rb"
 check "the changelog's" grep -q "^orvel-keywatcher ($version) " "$source/packaging/changelog"
 checks_done "versions"

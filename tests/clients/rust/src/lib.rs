@@ -1,0 +1,1 @@
+// The tests are in tests/.
