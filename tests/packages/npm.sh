@@ -24,14 +24,7 @@ work=$build/npm
 rm -rf "$work"
 mkdir -p "$work"
 top=$(cd "$build/.." && pwd)
-programs="darwin-universal=$top/macos/orvel-keywatcher-macos-universal/orvel-keywatcher
-linux-x64=$top/static/orvel-keywatcher-$version-linux-x86_64/orvel-keywatcher
-linux-arm64=$top/static/orvel-keywatcher-$version-linux-aarch64/orvel-keywatcher
-win32-x64=$top/windows/x86_64/orvel-keywatcher.exe
-win32-arm64=$top/windows/arm64/orvel-keywatcher.exe"
-for pair in $programs; do
-    [ -s "${pair#*=}" ] || { echo "FAIL no ${pair#*=} (made by the macos, linux and windows tiers)"; exit 1; }
-done
+. "$source/tests/built_programs.sh"
 "$source/packaging/npm/pack.sh" "$source" "$work/packed" orvel/orvel-keywatcher $programs >/dev/null || { echo "FAIL pack"; exit 1; }
 for file in "$work"/packed/*.tgz; do echo "size: $(basename "$file") $(wc -c <"$file") bytes"; done
 
@@ -120,7 +113,7 @@ check "each package has its README and names the repository, its page and its is
     if (m.repository.url !== \"git+\" + url + \".git\" || m.bugs.url !== url + \"/issues\" || !m.homepage.startsWith(url))
         process.exit(1);" || exit 1; done)'
 check "the program keeps its execute bit" test -x "$program"
-check "the program is the static download's" cmp -s "$program" "$top/static/orvel-keywatcher-$version-linux-x86_64/orvel-keywatcher"
+check "the program is the static download's" cmp -s "$program" "$(program_of linux-x64)"
 if [ -e /dev/input ]; then
     echo "skipped the program's own failure: this machine has /dev/input"
 else

@@ -21,12 +21,9 @@ top=$(cd "$build/.." && pwd)
 work=$build/pip
 rm -rf "$work"
 mkdir -p "$work"
-"$source/packaging/python/wheels.sh" "$source" "$work/dist" orvel/orvel-keywatcher \
-    darwin-universal="$top/macos/orvel-keywatcher-macos-universal/orvel-keywatcher" \
-    linux-x64="$top/static/orvel-keywatcher-$version-linux-x86_64/orvel-keywatcher" \
-    linux-arm64="$top/static/orvel-keywatcher-$version-linux-aarch64/orvel-keywatcher" \
-    win32-x64="$top/windows/x86_64/orvel-keywatcher.exe" \
-    win32-arm64="$top/windows/arm64/orvel-keywatcher.exe" >/dev/null || { echo "FAIL wheels"; exit 1; }
+. "$source/tests/built_programs.sh"
+"$source/packaging/python/wheels.sh" "$source" "$work/dist" orvel/orvel-keywatcher $programs >/dev/null ||
+    { echo "FAIL wheels"; exit 1; }
 for wheel in "$work"/dist/*.whl; do echo "size: $(basename "$wheel") $(wc -c <"$wheel") bytes"; done
 
 publish() {  # FILES-DIR -> status; its output in $work/publish.log
@@ -50,7 +47,7 @@ echo "time: pip install from the folder, $((($(date +%s%N) - start) / 1000000)) 
 site=$("$work/venv/bin/python" -c 'import orvel_keywatcher, os; print(os.path.dirname(orvel_keywatcher.__file__))')
 program=$site/bin/orvel-keywatcher
 check "pip install took this machine's wheel" eval '"$work/venv/bin/pip" show -f orvel-keywatcher 2>/dev/null |
-    grep -q "bin/orvel-keywatcher$" && cmp -s "$program" "$top/static/orvel-keywatcher-$version-linux-x86_64/orvel-keywatcher"'
+    grep -q "bin/orvel-keywatcher$" && cmp -s "$program" "$(program_of linux-x64)"'
 check "the program keeps its execute bit" test -x "$program"
 check "the package is typed" test -e "$site/py.typed"
 if [ -e /dev/input ]; then
